@@ -1,0 +1,282 @@
+#include "DeviceLink.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Big-endian fields of the wire protocol.
+void PutU32(std::uint8_t* at, std::uint32_t value)
+{
+    at[0] = std::uint8_t(value >> 24);
+    at[1] = std::uint8_t(value >> 16);
+    at[2] = std::uint8_t(value >> 8);
+    at[3] = std::uint8_t(value);
+}
+
+std::uint32_t GetU32(const std::uint8_t* at)
+{
+    return std::uint32_t(at[0]) << 24 | std::uint32_t(at[1]) << 16 | std::uint32_t(at[2]) << 8 | at[3];
+}
+
+// Request head: class byte, sub-length (bytes after it), opcode, then the
+// 32-bit address that most requests carry.
+struct Payload {
+    std::vector<std::uint8_t> bytes;
+
+    Payload(std::uint8_t classByte, std::uint8_t opcode, std::size_t parameterBytes)
+        : bytes(3 + parameterBytes)
+    {
+        bytes[0] = classByte;
+        bytes[1] = std::uint8_t(bytes.size() - 2);
+        bytes[2] = opcode;
+    }
+    void Address(std::uint32_t address) { PutU32(&bytes[3], address); }
+};
+
+}  // namespace
+
+std::uint8_t Frame::Checksum(std::uint8_t length, std::span<const std::uint8_t> payload)
+{
+    unsigned sum = length;
+    for (auto byte : payload)
+        sum += byte;
+    return std::uint8_t(0x100 - (sum & 0xFF));
+}
+
+DeviceLink::DeviceLink() = default;
+
+DeviceLink::DeviceLink(std::unique_ptr<PortBackend> backend) : port(std::move(backend)) {}
+
+bool DeviceLink::OpenPort(const std::string& portName)
+{
+    rtsOn = 0;
+    if (!port.Open(portName, kBaudRate, Parity::Odd, StopBits::One)) {
+        state = NotAvailable;
+        return false;
+    }
+    state = Ready;
+    return true;
+}
+
+void DeviceLink::ClosePort()
+{
+    port.Close();
+    state = Closed;
+}
+
+void DeviceLink::Select(std::uint16_t code)
+{
+    selectCode = code;
+    if (state == NoAnswer || state == Ready) {
+        state = NoAnswer;
+        Wake();
+    }
+}
+
+bool DeviceLink::SetRts(bool on)
+{
+    if (!port.SetRts(on))
+        return false;
+    rtsOn = on ? 1 : 0;
+    return true;
+}
+
+bool DeviceLink::RawWrite(std::span<const std::uint8_t> bytes)
+{
+    return port.Write(bytes);
+}
+
+void DeviceLink::Wake()
+{
+    if (state != NoAnswer)
+        return;
+    port.PurgeReceive();
+    port.BreakPulse();
+    const std::uint8_t wake[] = {std::uint8_t(selectCode >> 8), std::uint8_t(selectCode), Frame::kWakeEnd};
+    port.Write(wake);
+    AwaitAck();
+}
+
+bool DeviceLink::SendFrame(std::span<const std::uint8_t> payload)
+{
+    if (payload.size() > Frame::kMaxRequestPayload)
+        return false;
+    const auto length = std::uint8_t(payload.size());
+    sendBuffer[0] = Frame::kStart;
+    sendBuffer[1] = length;
+    std::copy(payload.begin(), payload.end(), sendBuffer.begin() + 2);
+    sendBuffer[2 + length] = Frame::Checksum(length, payload);
+    port.Write(std::span(sendBuffer).first(length + 3u));
+    return true;
+}
+
+bool DeviceLink::AwaitAck()
+{
+    std::uint8_t answer = 0;
+    const bool acknowledged = port.Read(std::span(&answer, 1)) && answer == Frame::kAck;
+    state = acknowledged ? Ready : NoAnswer;
+    return acknowledged;
+}
+
+bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::span<std::uint8_t> data)
+{
+    const std::size_t n = data.size();
+    std::array<std::uint8_t, Frame::kMaxFrame + 3> frame{};
+    const auto reply = std::span(frame).first(n + 6);
+    if (!port.Read(reply)) {
+        state = NoAnswer;
+        return false;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < n + 6; ++i)
+        sum += reply[i];
+    const bool accepted = (sum & 0xFF) == 0 && reply[0] == Frame::kStart && reply[1] == n + 3
+        && reply[2] == classByte && reply[3] == n + 1 && reply[4] == opcode;
+    if (!accepted) {
+        state = NoAnswer;
+        return false;
+    }
+    std::copy_n(reply.begin() + 5, n, data.begin());
+    return true;
+}
+
+bool DeviceLink::SendRequest(std::span<const std::uint8_t> payload)
+{
+    Wake();
+    if (state != Ready)
+        return false;
+    SendFrame(payload);
+    return true;
+}
+
+bool DeviceLink::ReadMemory(std::uint32_t address, MemorySpace space, unsigned count, std::uint32_t* values)
+{
+    if (count == 0 || count > Command::kMaxMemoryWords)
+        return false;
+    Payload request(Command::kMemoryClass, Command::kReadMemory, 6);
+    request.Address(address);
+    request.bytes[7] = std::uint8_t(space);
+    request.bytes[8] = std::uint8_t(count);
+    std::array<std::uint8_t, 6 + 4 * Command::kMaxMemoryWords> data{};
+    if (!SendRequest(request.bytes)
+        || !ReceiveReply(Command::kMemoryClass, Command::kReadMemory, std::span(data).first(6 + 4 * count)))
+        return false;
+    for (unsigned i = 0; i < count; ++i)
+        values[i] = GetU32(&data[6 + 4 * i]);
+    return true;
+}
+
+bool DeviceLink::WriteMemory(std::uint32_t address, MemorySpace space, unsigned count, const std::uint32_t* values)
+{
+    if (count == 0 || count > Command::kMaxMemoryWords)
+        return false;
+    Payload request(Command::kMemoryClass, Command::kWriteMemory, 6 + 4 * count);
+    request.Address(address);
+    request.bytes[7] = std::uint8_t(space);
+    request.bytes[8] = std::uint8_t(count);
+    for (unsigned i = 0; i < count; ++i)
+        PutU32(&request.bytes[9 + 4 * i], values[i]);
+    return SendRequest(request.bytes) && AwaitAck();
+}
+
+bool DeviceLink::Execute(std::uint32_t address, std::array<std::uint8_t, 3> parameterBytes,
+                         std::uint32_t parameter32, std::uint64_t parameter64)
+{
+    Payload request(Command::kMemoryClass, Command::kExecute, 19);
+    request.Address(address);
+    std::copy(parameterBytes.begin(), parameterBytes.end(), request.bytes.begin() + 7);
+    PutU32(&request.bytes[10], parameter32);
+    PutU32(&request.bytes[14], std::uint32_t(parameter64 >> 32));
+    PutU32(&request.bytes[18], std::uint32_t(parameter64));
+    return SendRequest(request.bytes) && AwaitAck();
+}
+
+bool DeviceLink::Kill(std::uint32_t address)
+{
+    Payload request(Command::kMemoryClass, Command::kKill, 4);
+    request.Address(address);
+    return SendRequest(request.bytes) && AwaitAck();
+}
+
+bool DeviceLink::ReadIdentity(std::uint32_t& hardIdent, std::uint32_t& flashIdent)
+{
+    const Payload request(Command::kFlashClass, Command::kReadIdentity, 0);
+    std::array<std::uint8_t, 8> data{};
+    if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kReadIdentity, data))
+        return false;
+    hardIdent = GetU32(&data[0]);
+    flashIdent = GetU32(&data[4]);
+    return true;
+}
+
+bool DeviceLink::ReadFlashStatus(std::uint8_t& status)
+{
+    const Payload request(Command::kFlashClass, Command::kReadFlashStatus, 0);
+    std::array<std::uint8_t, 1> data{};
+    if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kReadFlashStatus, data))
+        return false;
+    status = data[0];
+    return true;
+}
+
+bool DeviceLink::ProgramFlashBlock(std::uint32_t address, unsigned count, const std::uint8_t* bytes,
+                                   std::uint8_t& status)
+{
+    // Only the low byte of the count travels; a count the request frame cannot
+    // carry is refused here instead of being dropped on the way.
+    const unsigned byteCount = count & 0xFF;
+    if (byteCount > Command::kMaxProgramCount)
+        return false;
+    Payload request(Command::kFlashClass, Command::kProgramFlashBlock, 5 + byteCount);
+    request.Address(address);
+    request.bytes[7] = std::uint8_t(byteCount);
+    std::copy_n(bytes, byteCount, request.bytes.begin() + 8);
+    std::array<std::uint8_t, 6> data{};
+    if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kProgramFlashBlock, data))
+        return false;
+    if (GetU32(&data[0]) != address || data[4] != byteCount)
+        return false;
+    status = data[5];
+    return true;
+}
+
+bool DeviceLink::EraseFlash(std::uint32_t address)
+{
+    Payload request(Command::kFlashClass, Command::kEraseFlash, 4);
+    request.Address(address);
+    return SendRequest(request.bytes) && AwaitAck();
+}
+
+bool DeviceLink::ReadFlashBlock(std::uint32_t address, unsigned count, std::uint8_t* bytes)
+{
+    const unsigned byteCount = count & 0xFF;
+    if (byteCount > Command::kMaxReadFlashCount)
+        return false;
+    Payload request(Command::kFlashClass, Command::kReadFlashBlock, 5);
+    request.Address(address);
+    request.bytes[7] = std::uint8_t(byteCount);
+    std::array<std::uint8_t, 5 + Command::kMaxReadFlashCount> data{};
+    const auto reply = std::span(data).first(5 + byteCount);
+    if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kReadFlashBlock, reply))
+        return false;
+    if (GetU32(&data[0]) != address || data[4] != byteCount)
+        return false;
+    std::copy_n(data.begin() + 5, byteCount, bytes);
+    return true;
+}
+
+bool DeviceLink::PowerControl(std::uint8_t mode)
+{
+    Payload request(Command::kFlashClass, Command::kPowerControl, 1);
+    request.bytes[3] = mode;
+    return SendRequest(request.bytes) && AwaitAck();
+}
+
+DeviceLink& TheDeviceLink()
+{
+    static DeviceLink link;
+    return link;
+}
+
+std::string currentPortName;

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "SerialPort.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+enum LinkState : std::int32_t {
+    Closed = 1,        // no port is open
+    NotAvailable = 2,  // opening the selected port failed
+    NoAnswer = 3,      // port open; the machine has not acknowledged, or the last exchange failed
+    Ready = 4,         // port open; requests may be sent
+};
+
+// Code byte of a memory space of the machine's processor.
+enum class MemorySpace : std::uint8_t { X = 0, Y = 1, P = 2 };
+
+namespace Frame {
+constexpr std::uint8_t kStart = 0x02;
+constexpr std::uint8_t kAck = 0x04;
+constexpr std::uint8_t kWakeEnd = 0x03;
+constexpr std::size_t kMaxRequestPayload = 252;
+constexpr std::size_t kMaxFrame = 255 + 3;
+// Checksum byte: length byte + payload + checksum sum to 0 modulo 256.
+std::uint8_t Checksum(std::uint8_t length, std::span<const std::uint8_t> payload);
+}  // namespace Frame
+
+namespace Command {
+constexpr std::uint8_t kMemoryClass = 0x7F;
+constexpr std::uint8_t kFlashClass = 0x7E;
+constexpr std::uint8_t kReadMemory = 0x30, kWriteMemory = 0x31, kExecute = 0x32, kKill = 0x33;
+constexpr std::uint8_t kReadIdentity = 0x00, kReadFlashStatus = 0x01, kProgramFlashBlock = 0x02,
+                       kEraseFlash = 0x03, kReadFlashBlock = 0x04, kPowerControl = 0x05;
+constexpr unsigned kMaxMemoryWords = 16;
+// Largest count a ProgramFlashBlock request frame can carry (8 + count <= 252).
+constexpr unsigned kMaxProgramCount = 244;
+// Largest count a ReadFlashBlock reply frame can carry (length byte n + 3 <= 255).
+constexpr unsigned kMaxReadFlashCount = 247;
+constexpr std::uint16_t kSelectCode = 0x80A2;
+}  // namespace Command
+
+// The one connection to the machine: owns the serial port, keeps the link
+// state, runs the wake-up exchange and carries every request and reply as a
+// checksummed frame. Every operation reports by its result and the state; none
+// throws, shows or retries anything.
+class DeviceLink {
+public:
+    static constexpr int kBaudRate = 38400;
+
+    DeviceLink();  // over the operating system's serial ports
+    explicit DeviceLink(std::unique_ptr<PortBackend> backend);
+    DeviceLink(const DeviceLink&) = delete;
+    DeviceLink& operator=(const DeviceLink&) = delete;
+
+    bool OpenPort(const std::string& portName);
+    void ClosePort();
+    LinkState State() const { return state; }
+    void Select(std::uint16_t code);
+    bool SetRts(bool on);
+    bool Rts() const { return rtsOn != 0; }
+    bool RawWrite(std::span<const std::uint8_t> bytes);
+
+    // The command set. Destinations are written only on success.
+    bool ReadMemory(std::uint32_t address, MemorySpace space, unsigned count, std::uint32_t* values);
+    bool WriteMemory(std::uint32_t address, MemorySpace space, unsigned count, const std::uint32_t* values);
+    bool Execute(std::uint32_t address, std::array<std::uint8_t, 3> parameterBytes,
+                 std::uint32_t parameter32, std::uint64_t parameter64);
+    bool Kill(std::uint32_t address);
+    bool ReadIdentity(std::uint32_t& hardIdent, std::uint32_t& flashIdent);
+    bool ReadFlashStatus(std::uint8_t& status);
+    bool ProgramFlashBlock(std::uint32_t address, unsigned count, const std::uint8_t* bytes, std::uint8_t& status);
+    bool EraseFlash(std::uint32_t address);
+    bool ReadFlashBlock(std::uint32_t address, unsigned count, std::uint8_t* bytes);
+    bool PowerControl(std::uint8_t mode);
+
+    SerialPort& Port() { return port; }
+
+private:
+    void Wake();
+    bool SendFrame(std::span<const std::uint8_t> payload);
+    bool AwaitAck();
+    bool ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::span<std::uint8_t> data);
+    // Wake, the Ready test and the request; false when nothing could be sent.
+    bool SendRequest(std::span<const std::uint8_t> payload);
+
+    LinkState state = Closed;
+    std::uint16_t selectCode = Command::kSelectCode;
+    std::uint8_t rtsOn = 0;
+    SerialPort port;
+    std::array<std::uint8_t, 255> sendBuffer{};
+};
+
+// The process-wide link and the name of the selected port ("com1" .. "com8",
+// or empty). Created on first use, closed, and kept until the program ends.
+DeviceLink& TheDeviceLink();
+extern std::string currentPortName;

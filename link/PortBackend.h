@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+// Line settings the link asks for; everything else is fixed by the backend
+// (8 data bits, parity checked, no flow control, raw bytes).
+enum class Parity { None, Odd, Even };
+enum class StopBits { One, Two };
+
+struct LineSettings {
+    int baudRate = 38400;
+    Parity parity = Parity::Odd;
+    StopBits stopBits = StopBits::One;
+};
+
+// The narrow interface between SerialPort and whatever carries the bytes: the
+// operating system's serial port, or the in-process machine model in tests.
+// A backend is either closed or holds one open device.
+class PortBackend {
+public:
+    virtual ~PortBackend() = default;
+
+    // Opens the device for exclusive use and applies the line settings, DTR on
+    // (where the device has the line) and RTS off. False leaves it closed.
+    virtual bool Open(const std::string& device, const LineSettings& settings) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    // True only when every byte was taken.
+    virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
+    // Blocks until into.size() bytes have arrived or the time-out has passed;
+    // returns how many bytes were stored.
+    virtual std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) = 0;
+    // Drops what has been received and not yet read; pending output stays.
+    virtual void PurgeReceive() = 0;
+    virtual bool SetBreak(bool on) = 0;
+    virtual bool SetRts(bool on) = 0;
+};

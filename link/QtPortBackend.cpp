@@ -1,0 +1,117 @@
+#include "QtPortBackend.h"
+
+#include <QDeadlineTimer>
+#include <algorithm>
+#include <QSerialPort>
+
+namespace {
+
+QSerialPort::Parity ToQt(Parity parity)
+{
+    switch (parity) {
+    case Parity::None: return QSerialPort::NoParity;
+    case Parity::Odd: return QSerialPort::OddParity;
+    case Parity::Even: return QSerialPort::EvenParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits ToQt(StopBits stopBits)
+{
+    return stopBits == StopBits::Two ? QSerialPort::TwoStop : QSerialPort::OneStop;
+}
+
+}  // namespace
+
+QtPortBackend::QtPortBackend() = default;
+QtPortBackend::~QtPortBackend() = default;
+
+bool QtPortBackend::Open(const std::string& device, const LineSettings& settings)
+{
+    Close();
+    if (device.empty())
+        return false;
+    auto candidate = std::make_unique<QSerialPort>();
+    candidate->setPortName(QString::fromStdString(device));
+    // Qt opens the device exclusively (a lock file and TIOCEXCL on Unix, no
+    // sharing on Windows) and in raw mode: no end-of-file, no replacement or
+    // stripping of characters.
+    if (!candidate->open(QIODevice::ReadWrite))
+        return false;
+    const bool configured = candidate->setBaudRate(settings.baudRate)
+        && candidate->setDataBits(QSerialPort::Data8)
+        && candidate->setParity(ToQt(settings.parity))
+        && candidate->setStopBits(ToQt(settings.stopBits))
+        && candidate->setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        candidate->close();
+        return false;
+    }
+    // A pseudo-terminal has no modem lines: DTR is applied where the device
+    // supports it, and RTS is off whenever it can be driven at all.
+    candidate->setDataTerminalReady(true);
+    candidate->setRequestToSend(false);
+    candidate->clearError();
+    port = std::move(candidate);
+    return true;
+}
+
+void QtPortBackend::Close()
+{
+    if (port) {
+        port->close();
+        port.reset();
+    }
+}
+
+bool QtPortBackend::IsOpen() const
+{
+    return port && port->isOpen();
+}
+
+bool QtPortBackend::Write(std::span<const std::uint8_t> bytes)
+{
+    if (!IsOpen())
+        return false;
+    const auto size = static_cast<qint64>(bytes.size());
+    if (port->write(reinterpret_cast<const char*>(bytes.data()), size) != size)
+        return false;
+    QDeadlineTimer deadline(kWriteTimeout);
+    while (port->bytesToWrite() > 0) {
+        if (deadline.hasExpired() || !port->waitForBytesWritten(int(deadline.remainingTime())))
+            return port->bytesToWrite() == 0;
+    }
+    return true;
+}
+
+std::size_t QtPortBackend::Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout)
+{
+    if (!IsOpen())
+        return 0;
+    std::size_t got = 0;
+    QDeadlineTimer deadline(timeout);
+    for (;;) {
+        const qint64 n = port->read(reinterpret_cast<char*>(into.data() + got), qint64(into.size() - got));
+        if (n > 0)
+            got += std::size_t(n);
+        if (got == into.size() || n < 0 || deadline.hasExpired())
+            return got;
+        port->waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+    }
+}
+
+void QtPortBackend::PurgeReceive()
+{
+    if (IsOpen())
+        port->clear(QSerialPort::Input);
+}
+
+bool QtPortBackend::SetBreak(bool on)
+{
+    return IsOpen() && port->setBreakEnabled(on);
+}
+
+bool QtPortBackend::SetRts(bool on)
+{
+    return IsOpen() && port->setRequestToSend(on);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "PortBackend.h"
+
+#include <memory>
+
+class QSerialPort;
+
+// The operating system's serial port, through Qt SerialPort. The only code of
+// the tool that knows Qt SerialPort.
+class QtPortBackend final : public PortBackend {
+public:
+    // A write that the device has not taken within this time fails rather than
+    // blocking the tool for ever (the longest frame takes 70 ms on the wire).
+    static constexpr std::chrono::milliseconds kWriteTimeout{2000};
+
+    QtPortBackend();
+    ~QtPortBackend() override;
+
+    bool Open(const std::string& device, const LineSettings& settings) override;
+    void Close() override;
+    bool IsOpen() const override;
+    bool Write(std::span<const std::uint8_t> bytes) override;
+    std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
+    void PurgeReceive() override;
+    bool SetBreak(bool on) override;
+    bool SetRts(bool on) override;
+
+private:
+    std::unique_ptr<QSerialPort> port;
+};

@@ -1,0 +1,67 @@
+#include "SerialPort.h"
+
+#include "PortName.h"
+#include "QtPortBackend.h"
+
+#include <array>
+
+SerialPort::SerialPort() : SerialPort(std::make_unique<QtPortBackend>()) {}
+
+SerialPort::SerialPort(std::unique_ptr<PortBackend> backend) : backend(std::move(backend)) {}
+
+SerialPort::~SerialPort()
+{
+    Close();
+}
+
+std::chrono::milliseconds SerialPort::ReadTimeout(std::size_t byteCount)
+{
+    return kReadTimeoutPerByte * std::int64_t(byteCount) + kReadTimeoutConstant;
+}
+
+bool SerialPort::Open(const std::string& portName, int baudRate, Parity parity, StopBits stopBits)
+{
+    Close();
+    return backend->Open(ResolvePortDevice(portName), LineSettings{baudRate, parity, stopBits});
+}
+
+void SerialPort::Close()
+{
+    if (backend->IsOpen())
+        backend->Close();
+}
+
+bool SerialPort::IsOpen() const
+{
+    return backend->IsOpen();
+}
+
+bool SerialPort::Write(std::span<const std::uint8_t> bytes)
+{
+    return IsOpen() && backend->Write(bytes);
+}
+
+bool SerialPort::Read(std::span<std::uint8_t> into)
+{
+    return IsOpen() && backend->Read(into, ReadTimeout(into.size())) == into.size();
+}
+
+void SerialPort::PurgeReceive()
+{
+    if (IsOpen())
+        backend->PurgeReceive();
+}
+
+bool SerialPort::BreakPulse()
+{
+    if (!IsOpen() || !backend->SetBreak(true))
+        return false;
+    std::array<std::uint8_t, 1> discarded{};
+    Read(discarded);
+    return backend->SetBreak(false);
+}
+
+bool SerialPort::SetRts(bool on)
+{
+    return IsOpen() && backend->SetRts(on);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "PortBackend.h"
+
+#include <memory>
+#include <string>
+
+// The tool's one serial port: opens a port by name for the machine's line
+// settings and offers blocking reads with a fixed total time-out, a purge of
+// the receive side, a timed break and the RTS line. Knows nothing of frames.
+class SerialPort {
+public:
+    // A read of n bytes waits at most n * perByte + constant.
+    static constexpr std::chrono::milliseconds kReadTimeoutPerByte{1};
+    static constexpr std::chrono::milliseconds kReadTimeoutConstant{100};
+
+    // Uses the operating system's serial ports.
+    SerialPort();
+    explicit SerialPort(std::unique_ptr<PortBackend> backend);
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Closes any open port first. The name is "com1" .. "com8" (resolved by
+    // ResolvePortDevice) or a device path. False leaves the port closed.
+    bool Open(const std::string& portName, int baudRate, Parity parity, StopBits stopBits);
+    void Close();
+    bool IsOpen() const;
+
+    bool Write(std::span<const std::uint8_t> bytes);
+    // All n bytes or false; bytes of a short read are consumed and lost.
+    bool Read(std::span<std::uint8_t> into);
+    void PurgeReceive();
+    // Break until one byte arrives (discarded) or a one-byte read times out.
+    bool BreakPulse();
+    bool SetRts(bool on);
+
+    static std::chrono::milliseconds ReadTimeout(std::size_t byteCount);
+
+private:
+    std::unique_ptr<PortBackend> backend;
+};

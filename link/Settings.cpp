@@ -1,0 +1,39 @@
+#include "Settings.h"
+
+#include <QSettings>
+
+namespace {
+
+constexpr auto kOrganization = "Orvane";
+constexpr auto kApplication = "Quorvex";
+
+std::string Quoted(const char* format, const std::string& name)
+{
+    std::string text = format;
+    text.replace(text.find("%s"), 2, name);
+    return text;
+}
+
+}  // namespace
+
+bool ReadSetting(const std::string& name, std::string& value)
+{
+    const QSettings store(kOrganization, kApplication);
+    const QString key = QString::fromStdString(name);
+    if (!store.contains(key))
+        return false;
+    const QVariant stored = store.value(key);
+    if (stored.typeId() != QMetaType::QString)
+        throw SettingsError(Quoted("Invalid data type for '%s'", name));
+    value = stored.toString().toStdString();
+    return true;
+}
+
+void WriteSetting(const std::string& name, const std::string& value)
+{
+    QSettings store(kOrganization, kApplication);
+    store.setValue(QString::fromStdString(name), QString::fromStdString(value));
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        throw SettingsError(Quoted("Failed to set data for '%s'", name));
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// The current user's stored values ("ComPort", "BootDir", "FactoryDir",
+// "UserDir", "Prog2Dir", and "Ports/comN" for the device behind a port name).
+// Each call opens the store afresh; nothing is cached.
+
+// Raised with "Failed to set data for '%s'" or "Invalid data type for '%s'".
+class SettingsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// True and the value when it exists; false and `value` untouched otherwise.
+// Throws SettingsError when the stored value is not a string.
+bool ReadSetting(const std::string& name, std::string& value);
+// Creates the store when missing; throws SettingsError when it refuses the write.
+void WriteSetting(const std::string& name, const std::string& value);
