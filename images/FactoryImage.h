@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A factory image (".tbf"): the flash addresses to erase first, the bytes
+// written to flash from 0xD00000 upwards, and the two identities of the
+// hardware the image is for.
+//
+// File layout, 32-bit little-endian fields:
+//   hard ident, flash ident, N, N erase vectors, M, M image bytes.
+// Bytes after the image are ignored.
+struct FactoryImage {
+    static constexpr std::uint32_t kFlashAddress = 0xD00000;  // where image[0] goes
+
+    std::uint32_t hardIdent = 0;
+    std::uint32_t flashIdent = 0;
+    std::uint32_t eraseVectorCount = 0;        // N as read
+    std::vector<std::uint32_t> eraseVectors;   // in file order
+    std::uint32_t imageLength = 0;             // M as read
+    std::vector<std::uint8_t> image;
+    // "File is ok : ..." or the error of the last load; empty before the first.
+    std::string statusText;
+    // True only after a load that read the whole layout. When false, the
+    // buffers may be shorter than their counts: use them only when loaded.
+    bool loaded = false;
+
+    // Frees both buffers (at exit); clears `loaded`.
+    void Release();
+};
+
+// The process-wide factory image, alive until the program ends.
+FactoryImage& TheFactoryImage();
+
+// Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
+// Never throws for a bad file: the outcome is left in statusText and loaded.
+// Only an unexpected error (out of memory) passes on, with `loaded` false.
+void LoadFactoryFile(const std::string& path, FactoryImage& image);
+void LoadFactoryFile(const std::string& path);  // into TheFactoryImage()

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A user program (".tbu"): zones of bytes for the machine's user area, the
+// offsets of the 24-bit addresses in them to relocate, the hardware and
+// software versions, and a checksum over the data.
+//
+// File layout, 32-bit little-endian fields:
+//   hardware, software version, Z, Z zone sizes, V, V vector offsets,
+//   T data bytes (T = sum of the zone sizes), checksum.
+// The checksum plus the sum of the T data bytes is 0 modulo 2^32. Bytes after
+// the checksum are ignored.
+//
+// On top of the format, a load refuses a program that cannot be downloaded
+// soundly: more than kMaxZones zones, zone sizes summing past 32 bits, no data
+// byte, or a vector whose three bytes do not lie inside the data.
+struct UserImage {
+    // The zone table (Z + 1 entries of 3 bytes) goes to flash in one
+    // ProgramFlashBlock of at most 244 bytes: 80 * 3 + 3 = 243.
+    static constexpr std::uint32_t kMaxZones = 80;
+    static constexpr std::uint32_t kNoAddress = 0xFFFFFF;
+
+    std::uint32_t hardware = 0;
+    // Bits 16-23 major, 8-15 minor, 0-7 a letter; 24-31 unused.
+    std::uint32_t softwareVersion = 0;
+    std::uint32_t zoneCount = 0;               // Z as read
+    std::vector<std::uint32_t> zoneSizes;      // in file order
+    std::uint32_t vectorCount = 0;             // V as read
+    std::vector<std::uint32_t> vectors;        // byte offsets into data, in file order
+    std::uint32_t dataLength = 0;              // T
+    // The working copy: relocated before each download, then written.
+    std::vector<std::uint8_t> data;
+    // Untouched copy of `data`, taken by the main window after a successful load.
+    std::vector<std::uint8_t> dataAsLoaded;
+    // Flash address where data[0] is written; set before each download.
+    std::uint32_t programBase = 0;
+    // "File is ok : ..." or the error of the last load; empty before the first.
+    std::string statusText;
+    // True only after a load that passed every check. When false, the buffers
+    // may be shorter than their counts: use them only when loaded.
+    bool loaded = false;
+
+    // The zone table for flash: for each zone its start address (programBase
+    // plus the sizes of the zones before it), or kNoAddress for an empty zone;
+    // then kNoAddress as end marker. Each entry 3 bytes, little-endian.
+    std::vector<std::uint8_t> ZoneTable() const;
+
+    // Frees the buffers (at exit); clears `loaded`.
+    void Release();
+};
+
+// The process-wide user image, alive until the program ends.
+UserImage& TheUserImage();
+
+// Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
+// Never throws for a bad file: the outcome is left in statusText and loaded.
+// Only an unexpected error (out of memory) passes on, with `loaded` false.
+// `dataAsLoaded` and `programBase` are left alone.
+void LoadUserFile(const std::string& path, UserImage& image);
+void LoadUserFile(const std::string& path);  // into TheUserImage()
