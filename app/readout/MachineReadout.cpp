@@ -1,0 +1,280 @@
+#include "MachineInfo.h"
+
+#include "DeviceLink.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kDone = "Done";
+constexpr const char* kNoAnswer = "No answer";
+constexpr const char* kProgramMissing = "Program missing";
+constexpr const char* kProgramNotPresent = "Program not present";
+constexpr const char* kNoDrivers = "No drivers";
+
+// Byte counts of the structures read in one request.
+constexpr unsigned kFactoryDirectorySize = 30;
+constexpr unsigned kFactoryDataBlockSize = 51;
+constexpr unsigned kDriverRecordTailSize = 6;  // driver word, next address
+
+// Offsets in the factory data block.
+constexpr unsigned kSerialNumberOffset = 9;
+constexpr unsigned kMachineNameOffset = 18;
+
+// Offsets in the main record.
+constexpr std::uint32_t kVersionOffset = 3;
+constexpr std::uint32_t kProgram1Offset = 9;
+constexpr std::uint32_t kProgram2Offset = 12;
+
+std::uint32_t Word(const std::uint8_t* at)
+{
+    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16;
+}
+
+std::uint32_t Pointer(std::uint32_t word)
+{
+    return word == Readout::kErasedWord ? 0 : word;
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+// Copies a serial number or machine name field and tells whether it is
+// written. The field is blank when exactly its first size - 1 bytes are 0xFF
+// (the last byte is not); a blank field gets a zero first byte so that it
+// reads as empty text.
+template <std::size_t N>
+bool TakeField(std::array<std::uint8_t, N>& field, const std::uint8_t* bytes)
+{
+    std::copy_n(bytes, N, field.begin());
+    std::size_t erased = 0;
+    while (erased < N && field[erased] == 0xFF)
+        ++erased;
+    const bool written = erased != N - 1;
+    if (!written)
+        field[0] = 0;
+    return written;
+}
+
+// One full readout. Each step returns false when a request failed, which ends
+// the readout with "No answer".
+class FullReadout {
+public:
+    FullReadout(DeviceLink& link, MachineInfo& info) : link(link), info(info) {}
+
+    void Run()
+    {
+        info.answered = false;
+        info.factoryInfoRead = false;
+        info.mainInfoRead = false;
+        info.statusText.clear();
+        link.Select(Command::kSelectCode);
+
+        switch (Steps()) {
+        case Outcome::NoAnswer:
+            info.statusText = kNoAnswer;
+            info.answered = false;
+            info.mainInfoRead = false;
+            break;
+        case Outcome::NoFactoryData:
+        case Outcome::NoMainRecord:
+            info.statusText = kDone;
+            info.answered = true;
+            break;
+        case Outcome::Complete:
+            info.answered = true;
+            info.mainInfoRead = true;
+            break;
+        }
+    }
+
+private:
+    enum class Outcome { NoAnswer, NoFactoryData, NoMainRecord, Complete };
+
+    Outcome Steps()
+    {
+        if (!link.ReadIdentity(info.hardIdent, info.flashIdent))
+            return Outcome::NoAnswer;
+        info.identText = Format("Hard ident : %08lX, flash ident : %08lX", (unsigned long)info.hardIdent,
+                                (unsigned long)info.flashIdent);
+
+        std::uint32_t count = 0;
+        if (!ReadFlashWord(link, Readout::kFactoryAreaAddress, count))
+            return Outcome::NoAnswer;
+        if (Pointer(count) == 0)
+            return Outcome::NoFactoryData;
+        if (!ReadFactorySection(Readout::kFactoryAreaAddress + 6 + 3 * count))
+            return Outcome::NoAnswer;
+        info.factoryInfoRead = true;
+
+        std::uint32_t mainRecord = 0;
+        if (!ReadFlashWord(link, info.userAreaAddress, mainRecord))
+            return Outcome::NoAnswer;
+        mainRecord = Pointer(mainRecord);
+        if (mainRecord == 0)
+            return Outcome::NoMainRecord;
+        return ReadMainSection(mainRecord) ? Outcome::Complete : Outcome::NoAnswer;
+    }
+
+    bool ReadFactorySection(std::uint32_t directoryAddress)
+    {
+        std::uint8_t directory[kFactoryDirectorySize];
+        if (!link.ReadFlashBlock(directoryAddress, sizeof directory, directory))
+            return false;
+        info.miniBootVersion = Word(directory);
+        info.miniBootText = VersionText(info.miniBootVersion);
+        info.factoryDataAddress = Word(directory + 3);
+        info.userAreaAddress = Word(directory + 6);
+        info.userAreaLength = Word(directory + 9);
+        info.eraseStep = Word(directory + 12);
+        info.programLoaderAddress = Pointer(Word(directory + 15));
+        info.factoryDriverList = Pointer(Word(directory + 18));
+
+        std::uint8_t data[kFactoryDataBlockSize];
+        if (!link.ReadFlashBlock(info.factoryDataAddress, sizeof data, data))
+            return false;
+        info.hardwareVersion = Word(data);
+        info.hardwareVersionText = Format("%06X", unsigned(info.hardwareVersion));
+        info.hardwareOptions = Word(data + 3);
+        info.hardwareOptionsText = Format("0x%06X", unsigned(info.hardwareOptions));
+        info.serialWritten = TakeField(info.serialNumber, data + kSerialNumberOffset);
+        info.nameWritten = TakeField(info.machineName, data + kMachineNameOffset);
+
+        if (info.programLoaderAddress == 0) {
+            info.programLoaderText = kProgramMissing;
+        } else {
+            if (!ReadFlashWord(link, info.programLoaderAddress + kVersionOffset, info.programLoaderVersion))
+                return false;
+            info.programLoaderText = VersionText(info.programLoaderVersion);
+        }
+        return ReadDriverList(info.factoryDriverList, info.factoryDriversText);
+    }
+
+    bool ReadMainSection(std::uint32_t mainRecord)
+    {
+        if (!ReadFlashWord(link, mainRecord + kVersionOffset, info.mainBootVersion))
+            return false;
+        info.mainBootText = VersionText(info.mainBootVersion);
+
+        std::uint32_t program2 = 0;
+        std::uint32_t program1 = 0;
+        if (!ReadFlashWord(link, mainRecord + kProgram2Offset, program2)
+            || !ReadFlashWord(link, mainRecord + kProgram1Offset, program1))
+            return false;
+        if (!ReadProgramVersion(Pointer(program1), kProgramMissing, info.program1Version, info.program1Text)
+            || !ReadProgramVersion(Pointer(program2), kProgramNotPresent, info.program2Version,
+                                   info.program2Text))
+            return false;
+
+        std::uint32_t driverList = 0;
+        if (!ReadFlashWord(link, info.userAreaAddress + 3, driverList))
+            return false;
+        return ReadDriverList(Pointer(driverList), info.driversText);
+    }
+
+    bool ReadProgramVersion(std::uint32_t record, const char* absentText, std::uint32_t& version,
+                            std::string& text)
+    {
+        if (record == 0) {
+            text = absentText;
+            return true;
+        }
+        if (!ReadFlashWord(link, record + kVersionOffset, version))
+            return false;
+        text = VersionText(version);
+        return true;
+    }
+
+    // Only a next address of 0xFFFFFF ends a list; 0 is followed like any
+    // other address. The text is built as far as the walk gets.
+    bool ReadDriverList(std::uint32_t head, std::string& text)
+    {
+        text.clear();
+        if (head == 0) {
+            text = kNoDrivers;
+            return true;
+        }
+        std::uint32_t record = head;
+        for (unsigned walked = 0; record != Readout::kErasedWord; ++walked) {
+            if (walked == Readout::kMaxDriverRecords) {
+                text += DriverListCutText();
+                break;
+            }
+            std::uint8_t tail[kDriverRecordTailSize];
+            if (!link.ReadFlashBlock(record + 3, sizeof tail, tail))
+                return false;
+            text += DriverText(Word(tail));
+            record = Word(tail + 3);
+        }
+        return true;
+    }
+
+    DeviceLink& link;
+    MachineInfo& info;
+};
+
+}  // namespace
+
+MachineInfo& TheMachineInfo()
+{
+    static MachineInfo info;
+    return info;
+}
+
+std::string DriverListCutText()
+{
+    return Format("(list cut after %u records)", Readout::kMaxDriverRecords);
+}
+
+bool ReadFlashWord(DeviceLink& link, std::uint32_t address, std::uint32_t& value)
+{
+    std::uint8_t bytes[3];
+    if (!link.ReadFlashBlock(address, sizeof bytes, bytes)) {
+        value = 0;
+        return false;
+    }
+    value = Word(bytes);
+    return true;
+}
+
+std::string VersionText(std::uint32_t versionWord)
+{
+    std::string text = Format("V%X.%02X ", unsigned(versionWord >> 16 & 0xFF), unsigned(versionWord >> 8 & 0xFF));
+    if (const auto letter = char(versionWord & 0xFF); letter != 0)
+        text += letter;
+    return text;
+}
+
+std::string DriverText(std::uint32_t driverWord)
+{
+    return Format("type 0x%02X V%X.%02X;  ", unsigned(driverWord & 0xFF), unsigned(driverWord >> 16 & 0xFF),
+                  unsigned(driverWord >> 8 & 0xFF));
+}
+
+void ReadIdentOnly(DeviceLink& link, MachineInfo& info)
+{
+    info.answered = false;
+    info.factoryInfoRead = false;
+    info.mainInfoRead = false;
+    info.statusText.clear();
+    link.Select(Command::kSelectCode);
+    if (link.ReadIdentity(info.hardIdent, info.flashIdent)) {
+        info.statusText = kDone;
+        info.answered = true;
+    } else {
+        info.statusText = kNoAnswer;
+    }
+    info.identText = Format("Hard ident : %08lX, flash ident : %08lX", (unsigned long)info.hardIdent,
+                            (unsigned long)info.flashIdent);
+}
+
+void ReadMachineInfo(DeviceLink& link, MachineInfo& info)
+{
+    FullReadout(link, info).Run();
+}
