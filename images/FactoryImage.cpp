@@ -1,0 +1,44 @@
+#include "FactoryImage.h"
+
+#include "FileReader.h"
+
+void FactoryImage::Release()
+{
+    std::vector<std::uint32_t>().swap(eraseVectors);
+    std::vector<std::uint8_t>().swap(image);
+    loaded = false;
+}
+
+FactoryImage& TheFactoryImage()
+{
+    static FactoryImage image;
+    return image;
+}
+
+void LoadFactoryFile(const std::string& path, FactoryImage& image)
+{
+    image.loaded = false;
+    try {
+        FileReader file;
+        if (!file.Open(path))
+            throw LoadError(kUnableToOpen);
+        image.hardIdent = file.U32();
+        image.flashIdent = file.U32();
+        image.eraseVectorCount = file.U32();
+        file.Table(image.eraseVectors, image.eraseVectorCount);
+        image.imageLength = file.U32();
+        file.Block(image.image, image.imageLength);
+        file.Close();
+        image.statusText = FormatText(
+            "File is ok : image = %u bytes with %u erase vectors, hard ident %08X, flash ident %08X",
+            image.imageLength, image.eraseVectorCount, image.hardIdent, image.flashIdent);
+        image.loaded = true;
+    } catch (const LoadError& error) {
+        image.statusText = error.what();
+    }
+}
+
+void LoadFactoryFile(const std::string& path)
+{
+    LoadFactoryFile(path, TheFactoryImage());
+}

@@ -1,0 +1,134 @@
+#include "FileReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+std::string FormatText(const char* format, ...)
+{
+    std::array<char, 256> buffer;
+    std::va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
+    va_end(arguments);
+    if (length < 0)
+        return {};
+    if (std::size_t(length) < buffer.size())
+        return std::string(buffer.data(), std::size_t(length));
+    std::string text(std::size_t(length), '\0');
+    va_start(arguments, format);
+    std::vsnprintf(text.data(), text.size() + 1, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+bool FileReader::Open(const std::string& path)
+{
+    Close();
+    if (path.empty())
+        return false;
+    const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error))
+        return false;
+    file.open(name, std::ios::binary);
+    if (!file.is_open())
+        return false;
+    file.seekg(0, std::ios::end);
+    const auto end = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (end < 0 || !file) {
+        Close();
+        return false;
+    }
+    size = std::uint64_t(end);
+    return true;
+}
+
+void FileReader::Close()
+{
+    if (file.is_open())
+        file.close();
+    file.clear();
+    size = position = 0;
+}
+
+void FileReader::Require(std::uint64_t byteCount) const
+{
+    if (byteCount > Remaining())
+        throw LoadError(kUnexpectedEnd);
+}
+
+bool FileReader::TryBytes(std::uint8_t* into, std::size_t count)
+{
+    if (count == 0)
+        return true;
+    if (!file.is_open() || Remaining() == 0)
+        return false;
+    file.read(reinterpret_cast<char*>(into), std::streamsize(count));
+    const auto got = std::uint64_t(file.gcount());
+    position += got;
+    if (got < count) {
+        // The file may have shrunk under us; nothing more is to be had.
+        size = position;
+        return false;
+    }
+    return true;
+}
+
+void FileReader::Bytes(std::uint8_t* into, std::size_t count)
+{
+    if (!TryBytes(into, count))
+        throw LoadError(kUnexpectedEnd);
+}
+
+std::uint8_t FileReader::U8()
+{
+    std::uint8_t byte;
+    Bytes(&byte, 1);
+    return byte;
+}
+
+std::uint32_t FileReader::U24()
+{
+    std::array<std::uint8_t, 3> bytes;
+    Bytes(bytes.data(), bytes.size());
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16;
+}
+
+std::uint32_t FileReader::U32()
+{
+    std::array<std::uint8_t, 4> bytes;
+    Bytes(bytes.data(), bytes.size());
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
+}
+
+void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count)
+{
+    std::vector<std::uint32_t>().swap(table);
+    Require(std::uint64_t(count) * 4);
+    table.resize(count);
+    std::array<std::uint8_t, 4096> chunk;
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t now = std::min<std::size_t>(count - done, chunk.size() / 4);
+        Bytes(chunk.data(), now * 4);
+        for (std::size_t i = 0; i < now; ++i) {
+            const std::uint8_t* at = &chunk[i * 4];
+            table[done + i] = std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
+                              std::uint32_t(at[3]) << 24;
+        }
+        done += now;
+    }
+}
+
+void FileReader::Block(std::vector<std::uint8_t>& block, std::uint32_t count)
+{
+    std::vector<std::uint8_t>().swap(block);
+    Require(count);
+    block.resize(count);
+    Bytes(block.data(), count);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+// Shared by the loaders: a bounded little-endian reader over one file, the
+// failure that a loader step raises, and printf-style text building.
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The failure of one loader step; its text becomes the image's statusText.
+class LoadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kUnableToOpen = "Unable to open file";
+inline constexpr const char* kUnexpectedEnd = "Unexpected end of file";
+
+// printf into a std::string.
+#if defined(__GNUC__)
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#else
+std::string FormatText(const char* format, ...);
+#endif
+
+// Reads a regular file front to back and knows how many bytes are left, so
+// that a count taken from the file is compared with what the file can still
+// hold before anything is allocated for it. Every read that comes up short
+// raises LoadError("Unexpected end of file").
+class FileReader {
+public:
+    // False for an empty path, a path that names no regular file, or a file
+    // that cannot be opened for reading. `path` is UTF-8.
+    bool Open(const std::string& path);
+    void Close();
+
+    std::uint64_t Remaining() const { return size - position; }
+
+    std::uint8_t U8();
+    std::uint32_t U24();  // 3 bytes, least significant first
+    std::uint32_t U32();  // 4 bytes, least significant first
+    void Bytes(std::uint8_t* into, std::size_t count);
+    // All `count` bytes, or false when fewer are left (those are consumed).
+    bool TryBytes(std::uint8_t* into, std::size_t count);
+
+    // Releases the old contents of `table`, then reads `count` 32-bit values
+    // into it. A count larger than the rest of the file allocates nothing.
+    void Table(std::vector<std::uint32_t>& table, std::uint32_t count);
+    // The same for `count` bytes.
+    void Block(std::vector<std::uint8_t>& block, std::uint32_t count);
+
+private:
+    void Require(std::uint64_t byteCount) const;
+
+    std::ifstream file;
+    std::uint64_t size = 0;
+    std::uint64_t position = 0;
+};
