@@ -1,0 +1,101 @@
+#include "UserDownloadStart.h"
+
+#include "DeviceLink.h"
+#include "MachineInfo.h"
+#include "UserImage.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::uint32_t kHardwareMask = 0xFFFF00;
+constexpr std::uint32_t kWordMask = 0xFFFFFF;
+
+UserDownloadCheck Refuse(UserDownloadRefusal refusal, std::string text)
+{
+    return {refusal, std::move(text)};
+}
+
+// The data and the loaded copy are both there and of the loaded length.
+bool ImageKept(const UserImage& image)
+{
+    return image.loaded && image.data.size() == image.dataLength && image.dataAsLoaded.size() == image.dataLength;
+}
+
+// Bytes the download writes into the user area: the zone table, then the data.
+// A program without data bytes writes nothing.
+std::uint64_t UserAreaNeeded(const UserImage& image)
+{
+    if (image.dataLength == 0)
+        return 0;
+    return 3 * std::uint64_t(image.zoneCount) + 3 + image.dataLength;
+}
+
+}  // namespace
+
+void KeepUserImageAsLoaded(UserImage& image)
+{
+    image.dataAsLoaded = image.data;
+}
+
+UserDownloadCheck CheckUserDownload(const MachineInfo& info, const UserImage& image)
+{
+    if (!ImageKept(image))
+        return Refuse(UserDownloadRefusal::NotLoaded, "No file loaded");
+    if (!info.answered)
+        return Refuse(UserDownloadRefusal::NoAnswer, "No answer");
+    if (!info.factoryInfoRead)
+        return Refuse(UserDownloadRefusal::NoFactoryData, "Factory data must be downloaded first");
+    if ((info.hardwareVersion & kHardwareMask) != (image.hardware & kHardwareMask))
+        return Refuse(UserDownloadRefusal::IncompatibleHardware, "Incompatiblable hardware version");
+    if (info.eraseStep == 0 && info.userAreaLength != 0)
+        return Refuse(UserDownloadRefusal::NoEraseStep, "Bad factory data : erase step is 0");
+    if (const auto needed = UserAreaNeeded(image); needed > info.userAreaLength) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Program too large : %llu bytes for a user area of %u bytes",
+                      static_cast<unsigned long long>(needed), unsigned(info.userAreaLength));
+        return Refuse(UserDownloadRefusal::TooLarge, text);
+    }
+    return {};
+}
+
+bool PrepareUserImage(UserImage& image, const MachineInfo& info)
+{
+    if (image.dataAsLoaded.size() != image.dataLength)
+        return false;
+    image.data = image.dataAsLoaded;
+    image.programBase = info.userAreaAddress + 3 + 3 * image.zoneCount;
+    for (const auto offset : image.vectors) {
+        if (offset > image.data.size() || image.data.size() - offset < 3)
+            continue;
+        std::uint8_t* at = image.data.data() + offset;
+        std::uint32_t value = at[0] | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16;
+        value = (value == 0 || value == UserImage::kNoAddress) ? UserImage::kNoAddress
+                                                              : (value + image.programBase) & kWordMask;
+        at[0] = std::uint8_t(value);
+        at[1] = std::uint8_t(value >> 8);
+        at[2] = std::uint8_t(value >> 16);
+    }
+    return true;
+}
+
+UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image,
+                                    std::string& resultText)
+{
+    UserDownloadStart start;
+    ReadMachineInfo(link, info);
+    start.check = CheckUserDownload(info, image);
+    if (!start.check.Accepted())
+        return start;
+    if (!PrepareUserImage(image, info)) {
+        start.check = Refuse(UserDownloadRefusal::NotLoaded, "No file loaded");
+        return start;
+    }
+    start.download = std::make_unique<UserDownload>(link, image, info, resultText);
+    return start;
+}
+
+UserDownloadStart StartUserDownload(DeviceLink& link)
+{
+    return StartUserDownload(link, TheMachineInfo(), TheUserImage());
+}
