@@ -1,0 +1,113 @@
+#include "CliOptions.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+struct CommandSpec {
+    const char* name;
+    std::size_t minArguments;
+    std::size_t maxArguments;
+};
+
+constexpr std::array kCommands{
+    CommandSpec{"ident", 0, 0},
+    CommandSpec{"info", 0, 0},
+    CommandSpec{"check", 1, 1},
+    CommandSpec{"download", 1, 1},
+};
+
+const CommandSpec* FindCommand(const std::string& name)
+{
+    const auto found = std::find_if(kCommands.begin(), kCommands.end(),
+                                    [&](const CommandSpec& spec) { return name == spec.name; });
+    return found == kCommands.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    ParsedCommandLine parsed;
+    CliOptions& options = parsed.options;
+    auto fail = [&](std::string text) {
+        parsed.error = std::move(text);
+        return parsed;
+    };
+
+    std::size_t i = 0;
+    for (; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        auto value = [&](std::optional<std::string>& into) {
+            if (i + 1 >= arguments.size())
+                return false;
+            into = arguments[++i];
+            return true;
+        };
+        if (word == "--json")
+            options.json = true;
+        else if (word == "--trace")
+            options.trace = true;
+        else if (word == "--yes")
+            options.yes = true;
+        else if (word == "--help" || word == "-h")
+            options.help = true;
+        else if (word == "--port") {
+            if (!value(options.port))
+                return fail("--port needs a port name");
+        } else if (word == "--kind") {
+            if (!value(options.kind))
+                return fail("--kind needs one of user, factory, boot, symbols");
+            const std::string& kind = *options.kind;
+            if (kind != "user" && kind != "factory" && kind != "boot" && kind != "symbols")
+                return fail("unknown file kind '" + kind + "' (user, factory, boot or symbols)");
+        } else if (word == "--symbols") {
+            if (!value(options.symbols))
+                return fail("--symbols needs a file");
+        } else if (word.starts_with("--"))
+            return fail("unknown option '" + word + "'");
+        else
+            break;
+    }
+    if (options.help)
+        return parsed;
+    if (i == arguments.size())
+        return fail("no command given");
+
+    options.command = arguments[i];
+    options.arguments.assign(arguments.begin() + long(i) + 1, arguments.end());
+    const CommandSpec* spec = FindCommand(options.command);
+    if (!spec)
+        return fail("unknown command '" + options.command + "'");
+    const std::size_t count = options.arguments.size();
+    if (count < spec->minArguments || count > spec->maxArguments)
+        return fail("wrong number of arguments for '" + options.command + "'");
+    return parsed;
+}
+
+std::string UsageText()
+{
+    return R"(usage: mirelle-cli [--port NAME] [--json] [--trace] [--yes] COMMAND [ARGUMENT...]
+
+Service tool for the Mirelle recorder on a serial line.
+
+Options:
+  --port NAME     com1 .. com8 (see "Port names" in the README) or a device path;
+                  without it, the port stored by the tool ("ComPort")
+  --json          info: print the readout as one JSON object
+  --trace         every byte sent and received on standard error, time-stamped
+  --yes           answer yes to confirmations
+  --kind K        check: read the file as user, factory, boot or symbols
+                  instead of going by its extension
+
+Commands:
+  ident           read the machine's identity
+  info            read the machine's information, one panel row a line
+  check FILE      load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict
+  download FILE   download a user program (.tbu) into the machine
+
+Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
+4 the machine refused or failed the operation, 5 aborted.
+)";
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// mirelle-cli [--port NAME] [--json] [--trace] [--yes] [--kind K] [--symbols FILE]
+//             COMMAND [ARGUMENT...]
+struct CliOptions {
+    std::optional<std::string> port;     // --port; otherwise the stored "ComPort"
+    bool json = false;                   // --json
+    bool trace = false;                  // --trace
+    bool yes = false;                    // --yes
+    std::optional<std::string> kind;     // --kind user|factory|boot|symbols
+    std::optional<std::string> symbols;  // --symbols FILE
+    bool help = false;
+    std::string command;
+    std::vector<std::string> arguments;
+};
+
+struct ParsedCommandLine {
+    CliOptions options;
+    std::string error;  // empty when the command line is good
+};
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text of --help.
+std::string UsageText();

@@ -1,0 +1,62 @@
+#include "MachineInfoJson.h"
+
+#include "MachineInfo.h"
+#include "MachinePanel.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString Latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+template <std::size_t N>
+QString Latin1(const std::array<std::uint8_t, N>& field)
+{
+    return Latin1(FieldText(field.data(), field.size()));
+}
+
+}  // namespace
+
+std::string MachineInfoJson(const MachineInfo& info)
+{
+    QJsonObject object{
+        {"answered", info.answered},
+        {"factoryInfoRead", info.factoryInfoRead},
+        {"mainInfoRead", info.mainInfoRead},
+        {"hardIdent", qint64(info.hardIdent)},
+        {"flashIdent", qint64(info.flashIdent)},
+        {"miniBootVersion", qint64(info.miniBootVersion)},
+        {"factoryDataAddress", qint64(info.factoryDataAddress)},
+        {"userAreaAddress", qint64(info.userAreaAddress)},
+        {"userAreaLength", qint64(info.userAreaLength)},
+        {"eraseStep", qint64(info.eraseStep)},
+        {"programLoaderAddress", qint64(info.programLoaderAddress)},
+        {"factoryDriverList", qint64(info.factoryDriverList)},
+        {"hardwareVersion", qint64(info.hardwareVersion)},
+        {"hardwareOptions", qint64(info.hardwareOptions)},
+        {"serialNumber", Latin1(info.serialNumber)},
+        {"serialWritten", info.serialWritten},
+        {"machineName", Latin1(info.machineName)},
+        {"nameWritten", info.nameWritten},
+        {"programLoaderVersion", qint64(info.programLoaderVersion)},
+        {"mainBootVersion", qint64(info.mainBootVersion)},
+        {"program1Version", qint64(info.program1Version)},
+        {"program2Version", qint64(info.program2Version)},
+        {"statusText", Latin1(info.statusText)},
+        {"identText", Latin1(info.identText)},
+        {"miniBootText", Latin1(info.miniBootText)},
+        {"programLoaderText", Latin1(info.programLoaderText)},
+        {"mainBootText", Latin1(info.mainBootText)},
+        {"program1Text", Latin1(info.program1Text)},
+        {"program2Text", Latin1(info.program2Text)},
+        {"hardwareVersionText", Latin1(info.hardwareVersionText)},
+        {"hardwareOptionsText", Latin1(info.hardwareOptionsText)},
+        {"factoryDriversText", Latin1(info.factoryDriversText)},
+        {"driversText", Latin1(info.driversText)},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+}

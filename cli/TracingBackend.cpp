@@ -1,0 +1,81 @@
+#include "TracingBackend.h"
+
+#include <string>
+
+TracingBackend::TracingBackend(std::unique_ptr<PortBackend> inner, std::FILE* out)
+    : inner(std::move(inner)), out(out), start(std::chrono::steady_clock::now())
+{
+}
+
+void TracingBackend::Line(const char* direction, const char* mark, std::span<const std::uint8_t> bytes,
+                          const char* note)
+{
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string hex;
+    for (auto byte : bytes) {
+        char digits[4];
+        std::snprintf(digits, sizeof digits, "%02X ", byte);
+        hex += digits;
+    }
+    if (!hex.empty())
+        hex.pop_back();
+    std::fprintf(out, "%8.3f %s %-8s%s%s\n", seconds, direction, mark, hex.c_str(), note);
+}
+
+bool TracingBackend::Open(const std::string& device, const LineSettings& settings)
+{
+    const bool opened = inner->Open(device, settings);
+    std::fprintf(out, "open %s: %s\n", device.c_str(), opened ? "ok" : "failed");
+    return opened;
+}
+
+void TracingBackend::Close()
+{
+    inner->Close();
+}
+
+bool TracingBackend::IsOpen() const
+{
+    return inner->IsOpen();
+}
+
+bool TracingBackend::Write(std::span<const std::uint8_t> bytes)
+{
+    const bool isFrame = !bytes.empty() && bytes[0] == 0x02 && bytes.size() >= 3 && bytes[1] + 3u == bytes.size();
+    const bool isWakeUp = bytes.size() == 3 && bytes[2] == 0x03 && !isFrame;
+    const bool written = inner->Write(bytes);
+    Line(">", isFrame ? "frame" : isWakeUp ? "wake-up" : "raw", bytes, written ? "" : "  (write failed)");
+    return written;
+}
+
+std::size_t TracingBackend::Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout)
+{
+    const std::size_t got = inner->Read(into, timeout);
+    if (got < into.size()) {
+        const std::string note = "  (" + std::to_string(got) + " of " + std::to_string(into.size()) + ", timed out)";
+        Line("<", "", into.first(got), note.c_str());
+    } else {
+        Line("<", "", into.first(got));
+    }
+    return got;
+}
+
+void TracingBackend::PurgeReceive()
+{
+    inner->PurgeReceive();
+    Line("-", "purge", {});
+}
+
+bool TracingBackend::SetBreak(bool on)
+{
+    const bool done = inner->SetBreak(on);
+    Line("-", on ? "break" : "break-end", {}, done ? "" : "  (failed)");
+    return done;
+}
+
+bool TracingBackend::SetRts(bool on)
+{
+    const bool done = inner->SetRts(on);
+    Line("-", on ? "rts-on" : "rts-off", {}, done ? "" : "  (failed)");
+    return done;
+}
