@@ -164,12 +164,4 @@ TEST(SymbolTable, NameFieldWithoutZeroStaysInItsField)
     EXPECT_EQ(table.FindSymbol(full32 + "T"), -1);
 }
 
-TEST(SymbolTable, ProcessWideTable)
-{
-    TestFiles files;
-    EXPECT_EQ(&TheSymbolTable(), &TheSymbolTable());
-    EXPECT_TRUE(TheSymbolTable().LoadSymbolFile(files.Put("p.tfs", SymbolFileBytes({Symbol("k", "", "", 1)}))));
-    EXPECT_EQ(TheSymbolTable().FindSymbol("K"), 0);
-}
-
 }  // namespace
