@@ -19,7 +19,10 @@ void TracingBackend::Line(const char* direction, const char* mark, std::span<con
     }
     if (!hex.empty())
         hex.pop_back();
-    std::fprintf(out, "%8.3f %s %-8s%s%s\n", seconds, direction, mark, hex.c_str(), note);
+    if (*mark)
+        std::fprintf(out, "%8.3f %s %-8s%s%s\n", seconds, direction, mark, hex.c_str(), note);
+    else
+        std::fprintf(out, "%8.3f %s %s%s\n", seconds, direction, hex.c_str(), note);
 }
 
 bool TracingBackend::Open(const std::string& device, const LineSettings& settings)

@@ -1,0 +1,125 @@
+// The pieces of mirelle-cli that need no machine: the command line, the
+// trace of the line and the progress lines.
+#include "CliOptions.h"
+#include "CliRunner.h"
+#include "DeviceLink.h"
+#include "ExitCode.h"
+#include "Progress.h"
+#include "ScriptedPeer.h"
+#include "TracingBackend.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using testing::HasSubstr;
+using testing::MatchesRegex;
+
+namespace {
+
+// Everything written to a FILE*, as text.
+class CapturedStream {
+public:
+    CapturedStream() : file(std::tmpfile()) {}
+    ~CapturedStream() { std::fclose(file); }
+    std::FILE* Get() { return file; }
+    std::string Text()
+    {
+        std::fflush(file);
+        std::rewind(file);
+        std::string text;
+        for (int c; (c = std::fgetc(file)) != EOF;)
+            text += char(c);
+        return text;
+    }
+
+private:
+    std::FILE* file;
+};
+
+TEST(CliOptionsTest, OptionsCommandAndArguments)
+{
+    const auto parsed = ParseCommandLine({"--port", "com2", "--json", "--trace", "info"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.port, "com2");
+    EXPECT_TRUE(parsed.options.json);
+    EXPECT_TRUE(parsed.options.trace);
+    EXPECT_EQ(parsed.options.command, "info");
+
+    const auto check = ParseCommandLine({"--kind", "symbols", "check", "a.bin"});
+    ASSERT_EQ(check.error, "");
+    EXPECT_EQ(check.options.kind, "symbols");
+    EXPECT_THAT(check.options.arguments, testing::ElementsAre("a.bin"));
+}
+
+TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
+{
+    const std::vector<std::vector<std::string>> wrong{
+        {},
+        {"--port"},
+        {"--frobnicate", "info"},
+        {"explode"},
+        {"check"},
+        {"download", "a.tbu", "b.tbu"},
+        {"ident", "extra"},
+        {"--kind", "firmware", "check", "a.tbu"},
+    };
+    for (const auto& arguments : wrong) {
+        CapturedStream out, err;
+        EXPECT_EQ(RunCli(arguments, out.Get(), err.Get()), kUsage) << testing::PrintToString(arguments);
+        EXPECT_EQ(out.Text(), "");
+        EXPECT_THAT(err.Text(), HasSubstr("usage: mirelle-cli"));
+    }
+    CapturedStream out, err;
+    EXPECT_EQ(RunCli({"--help"}, out.Get(), err.Get()), kDone);
+    EXPECT_THAT(out.Text(), HasSubstr("Exit codes"));
+}
+
+TEST(CliOptionsTest, CheckRefusesAFileItCannotTellTheKindOf)
+{
+    CapturedStream out, err;
+    EXPECT_EQ(RunCli({"check", "firmware.bin"}, out.Get(), err.Get()), kUsage);
+    EXPECT_THAT(err.Text(), HasSubstr("--kind"));
+    EXPECT_EQ(RunCli({"check", "/no/such/file.tbu"}, out.Get(), err.Get()), kFileRefused);
+    EXPECT_EQ(out.Text(), "Unable to open file\n");
+}
+
+TEST(TracingBackendTest, MarksWakeUpsFramesAndTimeOuts)
+{
+    CapturedStream trace;
+    auto* peer = new ScriptedPeer;
+    DeviceLink link(std::make_unique<TracingBackend>(std::unique_ptr<PortBackend>(peer), trace.Get()));
+    link.OpenPort("/dev/ttyTEST");
+    link.Select(Command::kSelectCode);
+    std::uint32_t hard = 0, flash = 0;
+    EXPECT_FALSE(link.ReadIdentity(hard, flash));  // no answer scripted
+
+    const std::string text = trace.Text();
+    EXPECT_THAT(text, HasSubstr("open /dev/ttyTEST: ok"));
+    EXPECT_THAT(text, HasSubstr("> wake-up 80 A2 03\n"));
+    EXPECT_THAT(text, HasSubstr("< 04\n"));
+    EXPECT_THAT(text, HasSubstr("> frame   02 03 7E 01 00 7E\n"));
+    EXPECT_THAT(text, HasSubstr("(0 of 14, timed out)"));
+    EXPECT_THAT(text, HasSubstr("break"));
+}
+
+TEST(ProgressDisplayTest, PlainLinesAtEachPhaseAndEveryTenth)
+{
+    CapturedStream out;
+    {
+        ProgressDisplay progress(out.Get());
+        progress.Show("Erasing...", 0, 0x20000);
+        progress.Show("Erasing...", 0x8000, 0x20000);  // a quarter: a new tenth
+        progress.Show("Erasing...", 0x8001, 0x20000);  // same tenth: nothing
+        progress.Show("Programming...", 0, 500);
+        progress.Show("Programming...", 500, 500);
+    }
+    EXPECT_EQ(out.Text(),
+              "Erasing... 0/131072 (0%)\n"
+              "Erasing... 32768/131072 (25%)\n"
+              "Programming... 0/500 (0%)\n"
+              "Programming... 500/500 (100%)\n");
+}
+
+}  // namespace
