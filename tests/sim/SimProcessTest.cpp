@@ -1,0 +1,205 @@
+// mirelle-sim as a separate process on a real pseudo-terminal, driven by the
+// tool's own link over Qt SerialPort.
+#include "DeviceLink.h"
+#include "SampleSet.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// A running mirelle-sim; stopped (standard input closed) when it goes.
+class Simulator {
+public:
+    explicit Simulator(const QStringList& arguments)
+    {
+        process.start(MIRELLE_SIM_PATH, arguments);
+        QDeadlineTimer deadline(10000);
+        while (!process.canReadLine() && !deadline.hasExpired() && process.state() != QProcess::NotRunning)
+            process.waitForReadyRead(100);
+        device = QString::fromLocal8Bit(process.readLine()).trimmed().toStdString();
+    }
+    ~Simulator() { Stop(); }
+
+    // Closes standard input; the exit code, or -1 when it did not stop.
+    int Stop()
+    {
+        if (process.state() == QProcess::NotRunning)
+            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        process.closeWriteChannel();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(1000);
+            return -1;
+        }
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QProcess process;
+    std::string device;
+};
+
+std::uint32_t Word(DeviceLink& link, std::uint32_t address)
+{
+    std::uint8_t bytes[3] = {};
+    EXPECT_TRUE(link.ReadFlashBlock(address, 3, bytes));
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16;
+}
+
+// Polls the erase every few milliseconds; its final status, or -1.
+int WaitForErase(DeviceLink& link)
+{
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        std::uint8_t status = 0;
+        if (!link.ReadFlashStatus(status))
+            return -1;
+        if (status != 1)
+            return status;
+        QThread::msleep(5);
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(SimProcess, TheToolWakesReadsProgramsAndReadsBackOverAPseudoTerminal)
+{
+    Simulator sim({"--erase-time", "20"});
+    ASSERT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
+    ASSERT_EQ(sim.device.rfind("/dev/", 0), 0u) << sim.device;
+
+    DeviceLink link;  // the operating system's serial port
+    ASSERT_TRUE(link.OpenPort(sim.device));
+    link.Select(Command::kSelectCode);
+    ASSERT_EQ(link.State(), Ready);
+    std::uint32_t hard = 0, flash = 0;
+    ASSERT_TRUE(link.ReadIdentity(hard, flash));
+    EXPECT_EQ(hard, SampleLayout::kHardIdent);
+    EXPECT_EQ(flash, SampleLayout::kFlashIdent);
+
+    // The sample factory data is there, the user area is empty.
+    const std::uint32_t n = Word(link, 0xD00000);
+    ASSERT_EQ(n, SampleLayout::kMiniBootVectorCount);
+    const std::uint32_t userArea = Word(link, 0xD00006 + 3 * n + 6);
+    ASSERT_EQ(userArea, SampleLayout::kUserArea);
+    EXPECT_EQ(Word(link, userArea), 0xFFFFFFu);
+
+    ASSERT_TRUE(link.EraseFlash(userArea));
+    ASSERT_EQ(WaitForErase(link), 0);
+    Bytes block(240);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = std::uint8_t(0xA5 ^ i);
+    std::uint8_t status = 0xEE;
+    ASSERT_TRUE(link.ProgramFlashBlock(userArea, 240, block.data(), status));
+    EXPECT_EQ(status, 0);
+    Bytes back(240);
+    ASSERT_TRUE(link.ReadFlashBlock(userArea, 240, back.data()));
+    EXPECT_EQ(back, block);
+    // Programming the same place with other bits set is refused.
+    block[0] = 0xFF;
+    ASSERT_TRUE(link.ProgramFlashBlock(userArea, 1, block.data(), status));
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(link.State(), Ready);
+
+    link.ClosePort();
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
+{
+    QTemporaryDir folder;
+    const QString flashFile = folder.filePath("machine.flash");
+    const QString linkPath = folder.filePath("mirelle");
+    const Bytes serial{' ', ' ', ' ', ' ', '1', '2', '3', '4', 0};
+    {
+        Simulator sim({"--flash", flashFile, "--link", linkPath, "--pace"});
+        ASSERT_FALSE(sim.device.empty());
+        EXPECT_EQ(QFileInfo(linkPath).symLinkTarget().toStdString(), sim.device);
+        DeviceLink link;
+        ASSERT_TRUE(link.OpenPort(linkPath.toStdString()));
+        std::uint8_t status = 0xEE;
+        ASSERT_TRUE(link.ProgramFlashBlock(SampleLayout::kFactoryData + 9, 9, serial.data(), status));
+        EXPECT_EQ(status, 0);
+        link.ClosePort();
+        sim.process.terminate();  // SIGTERM
+        ASSERT_TRUE(sim.process.waitForFinished(5000));
+        EXPECT_EQ(sim.process.exitCode(), 0);
+        EXPECT_FALSE(QFileInfo(linkPath).isSymLink());
+    }
+    std::ifstream file(flashFile.toStdString(), std::ios::binary);
+    const Bytes saved{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_EQ(saved.size(), 0x100000u);
+    const auto at = saved.begin() + (SampleLayout::kFactoryData + 9 - 0xD00000);
+    EXPECT_EQ(Bytes(at, at + 9), serial);
+
+    // The next run starts from the saved flash: the serial number stays written.
+    Simulator again({"--flash", flashFile});
+    DeviceLink link;
+    ASSERT_TRUE(link.OpenPort(again.device));
+    Bytes back(9);
+    ASSERT_TRUE(link.ReadFlashBlock(SampleLayout::kFactoryData + 9, 9, back.data()));
+    EXPECT_EQ(back, serial);
+}
+
+TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
+{
+    Simulator sim({"--no-answer", "2", "--blank", "--hard-ident", "0x12", "--flash-ident", "ABCD"});
+    DeviceLink link;
+    ASSERT_TRUE(link.OpenPort(sim.device));
+    std::uint32_t hard = 0, flash = 0;
+    ASSERT_TRUE(link.ReadIdentity(hard, flash));
+    EXPECT_EQ(hard, 0x12u);
+    EXPECT_EQ(flash, 0xABCDu);
+    EXPECT_FALSE(link.ReadIdentity(hard, flash));
+    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(Word(link, 0xD00000), 0xFFFFFFu);  // blank flash
+
+    link.Select(Command::kSelectCode);
+    ASSERT_TRUE(link.PowerControl(0));
+    link.Select(Command::kSelectCode);
+    EXPECT_EQ(link.State(), NoAnswer);
+    sim.process.write("on\n");
+    ASSERT_TRUE(sim.process.waitForBytesWritten(5000));
+    QDeadlineTimer deadline(5000);
+    while (link.State() != Ready && !deadline.hasExpired())
+        link.Select(Command::kSelectCode);
+    EXPECT_EQ(link.State(), Ready);
+}
+
+TEST(SimProcess, HelpAndUsageErrors)
+{
+    QProcess help;
+    help.start(MIRELLE_SIM_PATH, {"--help"});
+    ASSERT_TRUE(help.waitForFinished(5000));
+    EXPECT_EQ(help.exitCode(), 0);
+    const QString text = QString::fromUtf8(help.readAllStandardOutput());
+    for (const char* option : {"--hard-ident", "--flash-ident", "--factory", "--blank", "--flash ", "--save-flash",
+                               "--flash-base", "--flash-size", "--sector-size", "--erase-time", "--loader", "--pace",
+                               "--link", "--no-answer", "--silent-from", "--bad-checksum", "--surplus", "--late",
+                               "--erase-status", "--program-status"})
+        EXPECT_TRUE(text.contains(option)) << option;
+
+    const auto exitCode = [](const QStringList& arguments) {
+        QProcess sim;
+        sim.start(MIRELLE_SIM_PATH, arguments);
+        sim.closeWriteChannel();
+        return sim.waitForFinished(5000) ? sim.exitCode() : -1;
+    };
+    EXPECT_EQ(exitCode({"--bogus"}), 2);
+    EXPECT_EQ(exitCode({"--erase-time"}), 2);
+    EXPECT_EQ(exitCode({"--erase-time", "soon"}), 2);
+    EXPECT_EQ(exitCode({"--blank", "--factory", "x.tbf"}), 2);
+    EXPECT_EQ(exitCode({"--sector-size", "0x3000"}), 2);
+    EXPECT_EQ(exitCode({"--factory", "/nonexistent/x.tbf"}), 1);
+}
