@@ -64,21 +64,6 @@ TEST(ModelBoot, TheLoaderAnswersNothingWhileItWaitsForTheStream)
     EXPECT_EQ(m.link.State(), Ready);
 }
 
-TEST(ModelBoot, EmptyProgramStartsAtOnce)
-{
-    MachineConfig config;
-    config.startInLoader = true;
-    ModelLink m(config);
-    Bytes header;
-    PutLe24(header, 0);
-    PutLe24(header, 0x123);
-    m.link.RawWrite(header);
-    ASSERT_EQ(m.machine.Boots().size(), 1u);
-    EXPECT_EQ(m.machine.Boots()[0].runAddress, 0x123u);
-    m.Wake();
-    EXPECT_EQ(m.link.State(), Ready);
-}
-
 TEST(ModelBoot, RtsHeldAtPowerUpEntersTheLoader)
 {
     ModelLink m;
@@ -88,15 +73,4 @@ TEST(ModelBoot, RtsHeldAtPowerUpEntersTheLoader)
     ASSERT_TRUE(m.link.SetRts(false));
     m.machine.PowerOn();
     EXPECT_EQ(m.machine.CurrentMode(), MachineModel::Mode::Running);
-}
-
-TEST(ModelBoot, PowerCycleClearsMemoryButKeepsFlash)
-{
-    ModelLink m;
-    const std::uint32_t word = 0x123456;
-    ASSERT_TRUE(m.link.WriteMemory(0, MemorySpace::X, 1, &word));
-    m.machine.ApplyImage({}, 0xD00000, Bytes{0x42});
-    m.machine.PowerOn();
-    EXPECT_EQ(m.machine.MemoryWord(0, 0), 0u);
-    EXPECT_EQ(m.machine.FlashByte(0xD00000), 0x42);
 }

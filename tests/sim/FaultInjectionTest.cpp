@@ -31,20 +31,6 @@ TEST(ModelFaults, ALostRequestIsNeitherAnsweredNorCarriedOut)
     EXPECT_EQ(m.machine.RequestCount(), 3u);
 }
 
-TEST(ModelFaults, ASilentMachineStillAnswersWakeUps)
-{
-    ModelLink m;
-    m.machine.InjectFault({.kind = FaultKind::NoAnswer, .nth = 2, .persistent = true});
-    ASSERT_TRUE(Identity(m));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(Identity(m));
-        EXPECT_EQ(m.link.State(), NoAnswer);
-    }
-    EXPECT_EQ(m.machine.WakeCount(), 2u);  // the link woke it before the 2nd and 3rd try
-    m.machine.ClearFaults();
-    EXPECT_TRUE(Identity(m));
-}
-
 TEST(ModelFaults, ACorruptChecksumFailsTheCommandButTheRequestWasCarriedOut)
 {
     ModelLink m;
@@ -106,17 +92,6 @@ TEST(ModelFaults, GivenEraseStatusEndsTheEraseAndLeavesTheSector)
     EXPECT_EQ(m.PollUntilDone(), 0x05);
     EXPECT_EQ(m.machine.FlashByte(0xD20000), 0x00);
     EXPECT_EQ(m.link.State(), Ready);
-}
-
-TEST(ModelFaults, AnEraseStatusOfBusyNeverEnds)
-{
-    ModelLink m;
-    m.machine.InjectFault({.kind = FaultKind::EraseStatus, .status = MachineModel::kStatusBusy});
-    ASSERT_TRUE(m.link.EraseFlash(0xD20000));
-    m.machine.Advance(std::chrono::hours(1));
-    std::uint8_t status = 0;
-    ASSERT_TRUE(m.link.ReadFlashStatus(status));
-    EXPECT_EQ(status, MachineModel::kStatusBusy);
 }
 
 TEST(ModelFaults, GivenProgramStatusIsAnsweredAndNothingIsProgrammed)

@@ -3,10 +3,6 @@
 #include "ModelFixture.h"
 #include "SampleSet.h"
 
-#include <QTemporaryDir>
-
-#include <fstream>
-
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
@@ -57,39 +53,13 @@ TEST(ModelFlash, EraseIsBusyForItsTimeThenDone)
     m.machine.Advance(60ms);
     ASSERT_TRUE(m.link.ReadFlashStatus(status));
     EXPECT_EQ(status, 0);
-}
 
-TEST(ModelFlash, PollsAloneLetAnEraseEnd)
-{
-    // In process, every exchange takes its wire time, so polling a busy erase
-    // ends it, as it does on the line.
-    ModelLink m;
+    // Without a hand on the clock, polls alone end an erase: in process every
+    // exchange takes its wire time, as it does on the line.
+    const SimTime started = m.machine.Now();
     ASSERT_TRUE(m.link.EraseFlash(m.machine.FlashBase()));
-    int polls = 0;
-    std::uint8_t status = MachineModel::kStatusBusy;
-    while (status == MachineModel::kStatusBusy && polls < 10000) {
-        ASSERT_TRUE(m.link.ReadFlashStatus(status));
-        ++polls;
-    }
-    EXPECT_EQ(status, 0);
-    EXPECT_GT(polls, 1);
-    EXPECT_GE(m.machine.Now(), m.machine.Config().eraseTime);
-}
-
-TEST(ModelFlash, AnEraseAskedForDuringAnotherStartsWhenItEnds)
-{
-    MachineConfig config;
-    config.eraseTime = 100ms;
-    ModelLink m(config);
-    ASSERT_TRUE(m.link.EraseFlash(m.machine.FlashBase()));
-    ASSERT_TRUE(m.link.EraseFlash(m.machine.FlashBase() + 0x10000));
-    m.machine.Advance(150ms);
-    std::uint8_t status = 0;
-    ASSERT_TRUE(m.link.ReadFlashStatus(status));
-    EXPECT_EQ(status, MachineModel::kStatusBusy);
-    m.machine.Advance(60ms);
-    ASSERT_TRUE(m.link.ReadFlashStatus(status));
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(m.PollUntilDone(), 0);
+    EXPECT_GE(m.machine.Now() - started, 100ms);
 }
 
 TEST(ModelFlash, ProgrammingOnlyClearsBits)
@@ -140,16 +110,6 @@ TEST(ModelFlash, AOnceOnlyFieldTakesOneValueOnly)
     EXPECT_EQ(Program(m, serial, first), 0);
     EXPECT_EQ(Program(m, serial, {' ', ' ', ' ', ' ', '5', '6', '7', '8', 0}), MachineModel::kStatusNeedsErase);
     EXPECT_EQ(m.machine.ReadFlash(serial, 9), first);
-
-    // The machine name field: "AB", a zero, 0xFF up to the closing zero.
-    const std::uint32_t name = SampleLayout::kFactoryData + 18;
-    Bytes field(33, 0xFF);
-    field[0] = 'A', field[1] = 'B', field[2] = 0, field[32] = 0;
-    EXPECT_EQ(Program(m, name, field), 0);
-    field[3] = 'C';  // writing into the 0xFF tail: clears bits only, so the flash takes it
-    EXPECT_EQ(Program(m, name, field), 0);
-    field[0] = 'Z';  // 'A' 0x41 -> 'Z' 0x5A would set bits
-    EXPECT_EQ(Program(m, name, field), MachineModel::kStatusNeedsErase);
 }
 
 TEST(ModelFlash, GeometryIsConfigurable)
@@ -172,38 +132,4 @@ TEST(ModelFlash, GeometryIsConfigurable)
     config = {};
     config.flashBase = 0xFFF80000;  // would reach past the 32-bit address space
     EXPECT_THROW(MachineModel{config}, std::invalid_argument);
-}
-
-TEST(ModelFlash, ApplyImageReportsWhatDoesNotFit)
-{
-    MachineModel machine;
-    const Bytes image{0x12, 0x34};
-    EXPECT_TRUE(machine.ApplyImage(std::vector<std::uint32_t>{0xD00000}, 0xD00000, image));
-    // Without an erase, the same place cannot take other bits.
-    EXPECT_FALSE(machine.ApplyImage({}, 0xD00000, Bytes{0xFF, 0xFF}));
-    EXPECT_FALSE(machine.ApplyImage(std::vector<std::uint32_t>{0xC00000}, 0xD00000, image));
-    EXPECT_FALSE(machine.ApplyImage({}, 0xDFFFFF, image));
-}
-
-TEST(ModelFlash, FlashSurvivesASaveAndALoad)
-{
-    QTemporaryDir folder;
-    const std::string path = folder.filePath("flash.bin").toStdString();
-    std::string error;
-    {
-        MachineModel machine;
-        machine.ApplyImage(std::vector<std::uint32_t>{0xD30000}, 0xD30010, Bytes{1, 2, 3});
-        ASSERT_TRUE(machine.SaveFlash(path, error)) << error;
-    }
-    MachineModel machine;
-    ASSERT_TRUE(machine.LoadFlash(path, error)) << error;
-    EXPECT_EQ(machine.ReadFlash(0xD30010, 3), (Bytes{1, 2, 3}));
-
-    MachineConfig small;
-    small.flashSize = 0x20000;
-    MachineModel other(small);
-    EXPECT_FALSE(other.LoadFlash(path, error));  // another size: refused, flash unchanged
-    EXPECT_EQ(other.FlashContents(), Bytes(0x20000, 0xFF));
-    EXPECT_FALSE(other.LoadFlash(folder.filePath("missing.bin").toStdString(), error));
-    EXPECT_FALSE(machine.SaveFlash(folder.filePath("no/such/folder.bin").toStdString(), error));
 }
