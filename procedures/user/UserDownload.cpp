@@ -4,7 +4,6 @@
 #include "MachineInfo.h"
 #include "UserImage.h"
 
-#include <algorithm>
 #include <cstdio>
 
 std::string UserResultText;
