@@ -161,18 +161,6 @@ TEST_F(ReadoutTest, AFailedRequestAnywhereEndsTheReadoutWithNoAnswer)
     }
 }
 
-TEST_F(ReadoutTest, NoMachineAtAllGivesNoAnswer)
-{
-    m.link.ClosePort();
-    MachineInfo info;
-    ReadMachineInfo(m.link, info);
-    EXPECT_EQ(info.statusText, "No answer");
-    EXPECT_FALSE(info.answered);
-    ReadIdentOnly(m.link, info);
-    EXPECT_EQ(info.statusText, "No answer");
-    EXPECT_FALSE(info.answered);
-}
-
 TEST_F(ReadoutTest, ShortReadoutKeepsOnlyTheIdentityLine)
 {
     auto info = Read();
@@ -189,6 +177,11 @@ TEST_F(ReadoutTest, ShortReadoutKeepsOnlyTheIdentityLine)
     EXPECT_EQ(rows["Mini boot version :"], "");
     EXPECT_EQ(rows["Program 1 version :"], "");
     EXPECT_EQ(rows["Hardware options"], "0xFFFFFF");
+
+    m.link.ClosePort();
+    ReadIdentOnly(m.link, info);
+    EXPECT_EQ(info.statusText, "No answer");
+    EXPECT_FALSE(info.answered);
 }
 
 TEST_F(ReadoutTest, SerialNumberAndNameFields)
@@ -297,17 +290,6 @@ TEST_F(ReadoutTest, DriverListNextAddressZeroIsFollowed)
     EXPECT_TRUE(info.mainInfoRead);
     // Address 3 lies outside the model's flash, which reads as erased.
     EXPECT_EQ(info.driversText, "type 0x10 V2.00;  type 0xFF VFF.FF;  ");
-}
-
-TEST_F(ReadoutTest, ReadFlashWordIsLittleEndianAndZeroOnFailure)
-{
-    m.PutWords(0xD00010, {0x123456});
-    std::uint32_t value = 7;
-    EXPECT_TRUE(ReadFlashWord(m.link, 0xD00010, value));
-    EXPECT_EQ(value, 0x123456u);
-    m.link.ClosePort();
-    EXPECT_FALSE(ReadFlashWord(m.link, 0xD00010, value));
-    EXPECT_EQ(value, 0u);
 }
 
 }  // namespace

@@ -288,15 +288,4 @@ TEST_F(DownloadTest, AbortEndsAtTheNextTickWithoutAnExchange)
     }
 }
 
-TEST_F(DownloadTest, ProcessWideResultTextByDefault)
-{
-    const auto image = Image({10});
-    UserResultText = "Done";
-    UserDownload download(m.link, image, Info());
-    EXPECT_EQ(UserResultText, "Not done");
-    download.Abort();
-    download.Tick();
-    EXPECT_EQ(UserResultText, "Aborted");
-}
-
 }  // namespace
