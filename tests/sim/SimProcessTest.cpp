@@ -2,6 +2,7 @@
 // tool's own link over Qt SerialPort.
 #include "DeviceLink.h"
 #include "SampleSet.h"
+#include "SimulatorProcess.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -17,37 +18,6 @@
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-// A running mirelle-sim; stopped (standard input closed) when it goes.
-class Simulator {
-public:
-    explicit Simulator(const QStringList& arguments)
-    {
-        process.start(MIRELLE_SIM_PATH, arguments);
-        QDeadlineTimer deadline(10000);
-        while (!process.canReadLine() && !deadline.hasExpired() && process.state() != QProcess::NotRunning)
-            process.waitForReadyRead(100);
-        device = QString::fromLocal8Bit(process.readLine()).trimmed().toStdString();
-    }
-    ~Simulator() { Stop(); }
-
-    // Closes standard input; the exit code, or -1 when it did not stop.
-    int Stop()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        process.closeWriteChannel();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(1000);
-            return -1;
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    QProcess process;
-    std::string device;
-};
 
 std::uint32_t Word(DeviceLink& link, std::uint32_t address)
 {
@@ -75,7 +45,7 @@ int WaitForErase(DeviceLink& link)
 
 TEST(SimProcess, TheToolWakesReadsProgramsAndReadsBackOverAPseudoTerminal)
 {
-    Simulator sim({"--erase-time", "20"});
+    SimulatorProcess sim({"--erase-time", "20"});
     ASSERT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
     ASSERT_EQ(sim.device.rfind("/dev/", 0), 0u) << sim.device;
 
@@ -123,7 +93,7 @@ TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
     const QString linkPath = folder.filePath("mirelle");
     const Bytes serial{' ', ' ', ' ', ' ', '1', '2', '3', '4', 0};
     {
-        Simulator sim({"--flash", flashFile, "--link", linkPath, "--pace"});
+        SimulatorProcess sim({"--flash", flashFile, "--link", linkPath, "--pace"});
         ASSERT_FALSE(sim.device.empty());
         EXPECT_EQ(QFileInfo(linkPath).symLinkTarget().toStdString(), sim.device);
         DeviceLink link;
@@ -144,7 +114,7 @@ TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
     EXPECT_EQ(Bytes(at, at + 9), serial);
 
     // The next run starts from the saved flash: the serial number stays written.
-    Simulator again({"--flash", flashFile});
+    SimulatorProcess again({"--flash", flashFile});
     DeviceLink link;
     ASSERT_TRUE(link.OpenPort(again.device));
     Bytes back(9);
@@ -154,7 +124,7 @@ TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
 
 TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
 {
-    Simulator sim({"--no-answer", "2", "--blank", "--hard-ident", "0x12", "--flash-ident", "ABCD"});
+    SimulatorProcess sim({"--no-answer", "2", "--blank", "--hard-ident", "0x12", "--flash-ident", "ABCD"});
     DeviceLink link;
     ASSERT_TRUE(link.OpenPort(sim.device));
     std::uint32_t hard = 0, flash = 0;
@@ -180,7 +150,7 @@ TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
 TEST(SimProcess, HelpAndUsageErrors)
 {
     QProcess help;
-    help.start(MIRELLE_SIM_PATH, {"--help"});
+    help.start(SimulatorPath(), {"--help"});
     ASSERT_TRUE(help.waitForFinished(5000));
     EXPECT_EQ(help.exitCode(), 0);
     const QString text = QString::fromUtf8(help.readAllStandardOutput());
@@ -189,7 +159,7 @@ TEST(SimProcess, HelpAndUsageErrors)
 
     const auto exitCode = [](const QStringList& arguments) {
         QProcess sim;
-        sim.start(MIRELLE_SIM_PATH, arguments);
+        sim.start(SimulatorPath(), arguments);
         sim.closeWriteChannel();
         return sim.waitForFinished(5000) ? sim.exitCode() : -1;
     };

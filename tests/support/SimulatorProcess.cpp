@@ -1,47 +1,35 @@
 #include "SimulatorProcess.h"
 
+#include <QDeadlineTimer>
+
 namespace {
 constexpr int kStartTimeoutMs = 10000;
 constexpr int kStopTimeoutMs = 5000;
 }  // namespace
 
-QString ProjectExecutable(const char* name)
+QString SimulatorPath()
 {
-    return QStringLiteral(QUORVEX_BINARY_DIR) + "/" + name;
+    return QStringLiteral(MIRELLE_SIM_PATH);
 }
 
 SimulatorProcess::SimulatorProcess(const QStringList& arguments)
 {
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(QStringLiteral(MIRELLE_SIM_PATH), arguments);
-    if (!process.waitForStarted(kStartTimeoutMs))
-        return;
-    while (!process.canReadLine() && process.state() == QProcess::Running)
-        if (!process.waitForReadyRead(kStartTimeoutMs))
-            break;
-    if (process.canReadLine())
-        device = process.readLine().trimmed().toStdString();
+    process.start(SimulatorPath(), arguments);
+    QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!process.canReadLine() && !deadline.hasExpired() && process.state() != QProcess::NotRunning)
+        process.waitForReadyRead(100);
+    device = QString::fromLocal8Bit(process.readLine()).trimmed().toStdString();
 }
 
-SimulatorProcess::~SimulatorProcess()
-{
-    Stop();
-}
-
-bool SimulatorProcess::Stop()
+int SimulatorProcess::Stop()
 {
     if (process.state() == QProcess::NotRunning)
-        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     process.closeWriteChannel();
     if (!process.waitForFinished(kStopTimeoutMs)) {
         process.kill();
         process.waitForFinished(kStopTimeoutMs);
-        return false;
+        return -1;
     }
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-QByteArray SimulatorProcess::Diagnostics()
-{
-    return process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }

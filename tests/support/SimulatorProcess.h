@@ -5,27 +5,21 @@
 
 #include <string>
 
-// mirelle-sim started as a child process for end-to-end tests: the device
-// path it prints first, and a clean stop (end of its standard input) when the
-// test is done.
+// mirelle-sim started as a child process for end-to-end tests, with the
+// device path it prints first; stopped (standard input closed) when it goes.
 class SimulatorProcess {
 public:
     explicit SimulatorProcess(const QStringList& arguments = {});
-    ~SimulatorProcess();
+    ~SimulatorProcess() { Stop(); }
     SimulatorProcess(const SimulatorProcess&) = delete;
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
-    bool IsRunning() const { return !device.empty(); }
-    const std::string& Device() const { return device; }
-    // Ends the simulator and waits for it; true when it exited with code 0.
-    bool Stop();
-    // What the simulator wrote on its standard error so far.
-    QByteArray Diagnostics();
+    // Closes standard input; the exit code, or -1 when it did not stop.
+    int Stop();
 
-private:
     QProcess process;
-    std::string device;
+    std::string device;  // empty when the simulator did not start
 };
 
-// Where the build put an executable of the project (set by CMake).
-QString ProjectExecutable(const char* name);
+// Path of an executable the build made (MIRELLE_SIM_PATH, MIRELLE_CLI_PATH ...).
+QString SimulatorPath();
