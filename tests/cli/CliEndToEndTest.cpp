@@ -1,0 +1,189 @@
+// mirelle-cli as a user runs it: a separate process on a real pseudo-terminal
+// served by mirelle-sim.
+#include "SimulatorProcess.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::HasSubstr;
+using testing::StartsWith;
+
+namespace {
+
+const QString kSamples = QStringLiteral(QUORVEX_SAMPLES_DIR);
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(const QStringList& arguments)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
+    cli.closeWriteChannel();
+    CliRun run;
+    if (!cli.waitForFinished(30000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return run;
+    }
+    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = cli.readAllStandardOutput().toStdString();
+    run.err = cli.readAllStandardError().toStdString();
+    return run;
+}
+
+CliRun RunCli(const SimulatorProcess& sim, QStringList arguments)
+{
+    arguments.prepend(QString::fromStdString(sim.device));
+    arguments.prepend("--port");
+    return RunCli(arguments);
+}
+
+// The text after "caption<TAB>" on the line of that caption.
+std::string Row(const std::string& out, const std::string& caption)
+{
+    const auto at = out.find(caption + "\t");
+    if (at == std::string::npos)
+        return "<no row>";
+    const auto start = at + caption.size() + 1;
+    return out.substr(start, out.find('\n', start) - start);
+}
+
+class CliEndToEndTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString(); }
+    SimulatorProcess sim{{"--erase-time", "5"}};
+};
+
+TEST_F(CliEndToEndTest, IdentAndInfoShowTheSampleMachine)
+{
+    const CliRun ident = RunCli(sim, {"ident"});
+    EXPECT_EQ(ident.exitCode, 0) << ident.err;
+    EXPECT_EQ(ident.out, "Hard ident : 4D520001, flash ident : 000122DA\n");
+
+    const CliRun info = RunCli(sim, {"info"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_THAT(info.out, StartsWith("Status\tDone\n"));
+    EXPECT_EQ(Row(info.out, "Hard/flash Ident :"), "Hard ident : 4D520001, flash ident : 000122DA");
+    EXPECT_EQ(Row(info.out, "Mini boot version :"), "V1.03 A");
+    EXPECT_EQ(Row(info.out, "Main boot version :"), "");  // empty user area
+    EXPECT_EQ(Row(info.out, "Serial number :"), "");
+}
+
+TEST_F(CliEndToEndTest, InfoAsJsonCarriesEveryFieldAsItsType)
+{
+    const CliRun info = RunCli(sim, {"--json", "info"});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    QJsonParseError error{};
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(info.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << info.out;
+    EXPECT_TRUE(object["answered"].toBool());
+    EXPECT_TRUE(object["factoryInfoRead"].toBool());
+    EXPECT_EQ(object["hardIdent"].toInteger(), 0x4D520001);
+    EXPECT_EQ(object["userAreaAddress"].toInteger(), 0xD20000);
+    EXPECT_EQ(object["statusText"].toString(), "Done");
+    EXPECT_TRUE(object["driversText"].isString());
+}
+
+TEST_F(CliEndToEndTest, DownloadThenInfoShowsTheNewProgram)
+{
+    const CliRun download = RunCli(sim, {"download", kSamples + "/sample-user.tbu"});
+    EXPECT_EQ(download.exitCode, 0) << download.err;
+    EXPECT_EQ(download.out, "Done\n");
+    EXPECT_THAT(download.err, HasSubstr("Programming..."));
+
+    const CliRun info = RunCli(sim, {"info"});
+    EXPECT_EQ(Row(info.out, "Main boot version :"), "V2.00 A");
+    EXPECT_EQ(Row(info.out, "Program 1 version :"), "V2.01 C");
+    EXPECT_EQ(Row(info.out, "Program 2 version :"), "V1.00 A");
+    EXPECT_THAT(Row(info.out, "Drivers :"), HasSubstr("type 0x10 V2.00"));
+    EXPECT_THAT(Row(info.out, "Drivers :"), HasSubstr("type 0x11 V1.05"));
+}
+
+TEST_F(CliEndToEndTest, TraceShowsTheLineOnStandardErrorOnly)
+{
+    const CliRun ident = RunCli(sim, {"--trace", "ident"});
+    EXPECT_EQ(ident.exitCode, 0);
+    EXPECT_EQ(ident.out, "Hard ident : 4D520001, flash ident : 000122DA\n");
+    EXPECT_THAT(ident.err, HasSubstr("> wake-up 80 A2 03"));
+    EXPECT_THAT(ident.err, HasSubstr("> frame   02 03 7E 01 00 7E"));
+}
+
+TEST(CliEndToEnd, AMachineThatStopsAnsweringHalfWay)
+{
+    // Requests: identity, then the readout's reads; the download's erase is lost.
+    SimulatorProcess sim({"--silent-from", "20", "--erase-time", "5"});
+    ASSERT_FALSE(sim.device.empty());
+    const CliRun download = RunCli(sim, {"download", kSamples + "/sample-user.tbu"});
+    EXPECT_EQ(download.exitCode, 1) << download.err;
+    EXPECT_EQ(download.out, "No answer\n");
+
+    const CliRun info = RunCli(sim, {"--json", "info"});
+    EXPECT_EQ(info.exitCode, 1);
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(info.out)).object();
+    EXPECT_EQ(object["statusText"].toString(), "No answer");
+    EXPECT_FALSE(object["answered"].toBool());
+}
+
+TEST(CliEndToEnd, BadStatusIsAFailureOfTheMachine)
+{
+    SimulatorProcess sim({"--program-status", "42", "--erase-time", "5"});
+    ASSERT_FALSE(sim.device.empty());
+    const CliRun download = RunCli(sim, {"download", kSamples + "/sample-user.tbu"});
+    EXPECT_EQ(download.exitCode, 4);
+    EXPECT_EQ(download.out, "bad status while programming : 0x42\n");
+}
+
+TEST(CliEndToEnd, AMachineWithoutFactoryDataRefusesTheDownload)
+{
+    SimulatorProcess sim({"--blank"});
+    ASSERT_FALSE(sim.device.empty());
+    const CliRun download = RunCli(sim, {"download", kSamples + "/sample-user.tbu"});
+    EXPECT_EQ(download.exitCode, 4);
+    EXPECT_EQ(download.out, "Factory data must be downloaded first\n");
+}
+
+TEST(CliEndToEnd, CheckGivesEachLoadersVerdict)
+{
+    const CliRun user = RunCli({"check", kSamples + "/sample-user.tbu"});
+    EXPECT_EQ(user.exitCode, 0);
+    EXPECT_THAT(user.out, StartsWith("File is ok : "));
+    EXPECT_EQ(RunCli({"check", kSamples + "/sample-factory.tbf"}).exitCode, 0);
+    EXPECT_EQ(RunCli({"check", kSamples + "/sample-boot.tb"}).exitCode, 0);
+    const CliRun symbols = RunCli({"check", kSamples + "/mainprog.tfs"});
+    EXPECT_EQ(symbols.exitCode, 0);
+    EXPECT_EQ(symbols.out, "File loaded\t10 records\n");
+
+    // The user program cut short, and a factory image read as a user program.
+    QTemporaryDir folder;
+    QFile whole(kSamples + "/sample-user.tbu");
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    QFile cut(folder.filePath("cut.tbu"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.read(100));
+    cut.close();
+    const CliRun truncated = RunCli({"check", cut.fileName()});
+    EXPECT_EQ(truncated.exitCode, 3);
+    EXPECT_EQ(truncated.out, "Unexpected end of file\n");
+    EXPECT_EQ(RunCli({"--kind", "user", "check", kSamples + "/sample-factory.tbf"}).exitCode, 3);
+}
+
+TEST(CliEndToEnd, ARefusedFileIsNeverSentToTheMachine)
+{
+    SimulatorProcess sim;
+    ASSERT_FALSE(sim.device.empty());
+    const CliRun download = RunCli(sim, {"--trace", "download", kSamples + "/sample-factory.tbf"});
+    EXPECT_EQ(download.exitCode, 3);
+    EXPECT_THAT(download.err, testing::Not(HasSubstr("frame")));
+}
+
+}  // namespace
