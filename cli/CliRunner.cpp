@@ -53,7 +53,11 @@ public:
     }
 
 private:
-    void Say(const std::string& line) { std::fprintf(out, "%s\n", Printable(line).c_str()); }
+    void Say(const std::string& line)
+    {
+        std::fprintf(out, "%s\n", Printable(line).c_str());
+        std::fflush(out);  // results keep their place among progress lines
+    }
     void Complain(const std::string& line) { std::fprintf(err, "mirelle-cli: %s\n", line.c_str()); }
 
     // Opens the port given with --port, else the one the tool has stored.
@@ -164,6 +168,7 @@ private:
         }
         KeepUserImageAsLoaded(image);
         std::fprintf(err, "%s\n", Printable(image.statusText).c_str());
+        std::fflush(err);
         if (!OpenLink())
             return kNoAnswer;
 
