@@ -11,6 +11,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using testing::HasSubstr;
 using testing::StartsWith;
 
@@ -184,6 +186,30 @@ TEST(CliEndToEnd, ARefusedFileIsNeverSentToTheMachine)
     const CliRun download = RunCli(sim, {"--trace", "download", kSamples + "/sample-factory.tbf"});
     EXPECT_EQ(download.exitCode, 3);
     EXPECT_THAT(download.err, testing::Not(HasSubstr("frame")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliEndToEnd, CtrlCAbortsADownloadAsTheAbortButtonDoes)
+{
+    SimulatorProcess sim({"--erase-time", "2000"});  // the first erase stays busy a while
+    ASSERT_FALSE(sim.device.empty());
+    QProcess cli;
+    cli.start(QStringLiteral(MIRELLE_CLI_PATH),
+              {"--port", QString::fromStdString(sim.device), "download", kSamples + "/sample-user.tbu"});
+    // Interrupt once the erase phase has shown itself on standard error.
+    cli.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    while (!err.contains("Erasing...") && cli.waitForReadyRead(10000))
+        err += cli.readAllStandardError();
+    ASSERT_TRUE(err.contains("Erasing...")) << err.toStdString();
+    ::kill(pid_t(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 5);
+    EXPECT_EQ(cli.readAllStandardOutput().toStdString(), "Aborted\n");
 }
 
 }  // namespace
