@@ -44,8 +44,6 @@ public:
             return Check(options.arguments[0]);
         if (command == "download")
             return Download(options.arguments[0]);
-        // A port that cannot be opened is said on standard error; the readout
-        // then finds no machine, as the window's would.
         OpenLink();
         if (command == "ident")
             return Ident();
@@ -60,9 +58,10 @@ private:
     }
     void Complain(const std::string& line) { std::fprintf(err, "mirelle-cli: %s\n", line.c_str()); }
 
-    // Opens the port given with --port, else the one the tool has stored.
-    // The link exists afterwards whatever the outcome.
-    bool OpenLink()
+    // Opens the port given with --port, else the one the tool has stored. A
+    // port that cannot be opened is said on standard error; the link exists
+    // all the same, and the readout then finds no machine, as the window's would.
+    void OpenLink()
     {
         std::unique_ptr<PortBackend> backend = std::make_unique<QtPortBackend>();
         if (options.trace)
@@ -81,13 +80,10 @@ private:
         }
         if (portName.empty()) {
             Complain("No port selected: give --port NAME");
-            return false;
+            return;
         }
-        if (!link->OpenPort(portName)) {
+        if (!link->OpenPort(portName))
             Complain(portName + " : Not available");
-            return false;
-        }
-        return true;
     }
 
     int Ident()
@@ -169,8 +165,7 @@ private:
         KeepUserImageAsLoaded(image);
         std::fprintf(err, "%s\n", Printable(image.statusText).c_str());
         std::fflush(err);
-        if (!OpenLink())
-            return kNoAnswer;
+        OpenLink();
 
         MachineInfo& info = TheMachineInfo();
         UserDownloadStart start = StartUserDownload(*link, info, image);

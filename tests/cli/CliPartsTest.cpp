@@ -123,3 +123,23 @@ TEST(ProgressDisplayTest, PlainLinesAtEachPhaseAndEveryTenth)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliWithoutMachineTest, APortThatCannotBeOpenedReadsAsNoAnswer)
+{
+    for (const std::vector<std::string>& arguments : {
+             std::vector<std::string>{"--port", "/dev/no-such-port", "ident"},
+             std::vector<std::string>{"--port", "/dev/no-such-port", "info"},
+             std::vector<std::string>{"--port", "/dev/no-such-port", "download", QUORVEX_SAMPLES_DIR "/sample-user.tbu"},
+             std::vector<std::string>{"download", QUORVEX_SAMPLES_DIR "/sample-user.tbu"},  // no port stored
+         }) {
+        CapturedStream out, err;
+        EXPECT_EQ(RunCli(arguments, out.Get(), err.Get()), kNoAnswer) << testing::PrintToString(arguments);
+        EXPECT_THAT(out.Text(), testing::StartsWith(arguments.back() == "info" ? "Status\tNo answer\n" : "No answer\n"));
+        EXPECT_THAT(err.Text(), testing::AnyOf(HasSubstr("/dev/no-such-port : Not available"),
+                                               HasSubstr("No port selected")));
+    }
+}
+
+}  // namespace
