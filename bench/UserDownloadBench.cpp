@@ -1,0 +1,102 @@
+// How long a user program download takes on the real line, measured on the
+// machine model with wire pacing: the model's own clock counts the line time
+// of every byte and the erase time, the dialog's 60 ms timer adds its pace.
+// Prints figures; asserts nothing.
+#include "DeviceLink.h"
+#include "MachineInfo.h"
+#include "MachineModel.h"
+#include "ModelPortBackend.h"
+#include "SampleSet.h"
+#include "UserDownloadStart.h"
+#include "UserImage.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using Seconds = std::chrono::duration<double>;
+
+// How a front end spaces its ticks: the window every 60 ms; the command line
+// back to back, pausing a few milliseconds between polls of a busy erase.
+enum class Pace { Window, CommandLine };
+
+struct Figures {
+    unsigned ticks = 0;
+    Seconds line{};  // time on the line, the machine's clock
+    Seconds host{};  // time the tool's own work took on this computer
+    std::string result;
+};
+
+Figures Download(const std::string& path, Pace pace)
+{
+    MachineConfig config;
+    config.wirePacing = true;
+    MachineModel machine(config);
+    const FactoryImageContent factory = SampleFactoryImage();
+    machine.ApplyImage(factory.eraseVectors, SampleLayout::kFactoryBase, factory.image);
+    DeviceLink link(std::make_unique<ModelPortBackend>(machine));
+    link.OpenPort("model");
+
+    UserImage image;
+    LoadUserFile(path, image);
+    KeepUserImageAsLoaded(image);
+    MachineInfo info;
+    Figures figures;
+
+    const auto hostStart = std::chrono::steady_clock::now();
+    const auto lineStart = machine.Now();
+    UserDownloadStart start = StartUserDownload(link, info, image, figures.result);
+    if (!start.download) {
+        figures.result = start.check.text;
+        return figures;
+    }
+    UserDownload& download = *start.download;
+    while (!download.IsFinished()) {
+        const auto tickStart = machine.Now();
+        download.Tick();
+        ++figures.ticks;
+        if (pace == Pace::Window)
+            machine.AdvanceTo(tickStart + UserDownload::kTickInterval);
+        else if (download.ErasePending())
+            machine.Advance(std::chrono::milliseconds(5));
+    }
+    figures.line = machine.Now() - lineStart;
+    figures.host = std::chrono::steady_clock::now() - hostStart;
+    return figures;
+}
+
+void Measure(const char* what, const UserProgramContent& program, const QTemporaryDir& folder)
+{
+    const std::string path = folder.filePath("program.tbu").toStdString();
+    WriteFileBytes(path, UserProgramBytes(program));
+    for (const Pace pace : {Pace::Window, Pace::CommandLine}) {
+        const Figures figures = Download(path, pace);
+        std::printf("%-18s %-13s %7zu bytes  %5u ticks  %7.2f s on the line  %6.3f s host  -> %s\n", what,
+                    pace == Pace::Window ? "window" : "command line", program.data.size(), figures.ticks,
+                    figures.line.count(), figures.host.count(), figures.result.c_str());
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir folder;
+
+    Measure("sample program", SampleUserProgram(), folder);
+
+    // The largest program the sample machine's user area takes: one zone
+    // filling it behind its two-entry zone table.
+    UserProgramContent largest = SampleUserProgram();
+    const std::uint32_t size = SampleLayout::kUserAreaLength - 6;
+    largest.zoneSizes = {size};
+    largest.vectors = {};
+    largest.data.assign(size, 0xA5);
+    Measure("user area filled", largest, folder);
+    return 0;
+}
