@@ -5,23 +5,23 @@
 
 namespace {
 
-struct CommandSpec {
+struct CommandArity {
     const char* name;
     std::size_t minArguments;
     std::size_t maxArguments;
 };
 
 constexpr std::array kCommands{
-    CommandSpec{"ident", 0, 0},
-    CommandSpec{"info", 0, 0},
-    CommandSpec{"check", 1, 1},
-    CommandSpec{"download", 1, 1},
+    CommandArity{"ident", 0, 0},
+    CommandArity{"info", 0, 0},
+    CommandArity{"check", 1, 1},
+    CommandArity{"download", 1, 1},
 };
 
-const CommandSpec* FindCommand(const std::string& name)
+const CommandArity* FindCommand(const std::string& name)
 {
     const auto found = std::find_if(kCommands.begin(), kCommands.end(),
-                                    [&](const CommandSpec& spec) { return name == spec.name; });
+                                    [&](const CommandArity& entry) { return name == entry.name; });
     return found == kCommands.end() ? nullptr : &*found;
 }
 
@@ -77,11 +77,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 
     options.command = arguments[i];
     options.arguments.assign(arguments.begin() + long(i) + 1, arguments.end());
-    const CommandSpec* spec = FindCommand(options.command);
-    if (!spec)
+    const CommandArity* arity = FindCommand(options.command);
+    if (!arity)
         return fail("unknown command '" + options.command + "'");
     const std::size_t count = options.arguments.size();
-    if (count < spec->minArguments || count > spec->maxArguments)
+    if (count < arity->minArguments || count > arity->maxArguments)
         return fail("wrong number of arguments for '" + options.command + "'");
     return parsed;
 }
