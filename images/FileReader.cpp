@@ -1,5 +1,7 @@
 #include "FileReader.h"
 
+#include "ByteOrder.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdarg>
@@ -96,15 +98,14 @@ std::uint32_t FileReader::U24()
 {
     std::array<std::uint8_t, 3> bytes;
     Bytes(bytes.data(), bytes.size());
-    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16;
+    return ByteOrder::Le24(bytes.data());
 }
 
 std::uint32_t FileReader::U32()
 {
     std::array<std::uint8_t, 4> bytes;
     Bytes(bytes.data(), bytes.size());
-    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
-           std::uint32_t(bytes[3]) << 24;
+    return ByteOrder::Le32(bytes.data());
 }
 
 void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count)
@@ -116,11 +117,8 @@ void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count)
     for (std::size_t done = 0; done < count;) {
         const std::size_t now = std::min<std::size_t>(count - done, chunk.size() / 4);
         Bytes(chunk.data(), now * 4);
-        for (std::size_t i = 0; i < now; ++i) {
-            const std::uint8_t* at = &chunk[i * 4];
-            table[done + i] = std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
-                              std::uint32_t(at[3]) << 24;
-        }
+        for (std::size_t i = 0; i < now; ++i)
+            table[done + i] = ByteOrder::Le32(&chunk[i * 4]);
         done += now;
     }
 }

@@ -1,5 +1,6 @@
 #include "SymbolTable.h"
 
+#include "ByteOrder.h"
 #include "FileReader.h"
 
 #include <algorithm>
@@ -16,11 +17,6 @@ void LowerInPlace(std::string& text)
     std::transform(text.begin(), text.end(), text.begin(), Lower);
 }
 
-std::uint32_t GetU32(const std::uint8_t* at)
-{
-    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
-}
-
 void TakeName(SymbolRecord::NameField& field, const std::uint8_t* at)
 {
     std::transform(at, at + SymbolRecord::kNameSize, field.begin(), [](std::uint8_t byte) { return Lower(char(byte)); });
@@ -32,8 +28,8 @@ void Decode(SymbolRecord& record, const std::uint8_t* raw)
     TakeName(record.symbolName, raw);
     TakeName(record.innerQualifier, raw + 32);
     TakeName(record.outerQualifier, raw + 64);
-    record.symbolAddress = GetU32(raw + 96);
-    record.symbolFlags = GetU32(raw + 100);
+    record.symbolAddress = ByteOrder::Le32(raw + 96);
+    record.symbolFlags = ByteOrder::Le32(raw + 100);
     std::copy(raw + 104, raw + 112, record.reserved.begin());
 }
 

@@ -1,5 +1,6 @@
 #include "UserImage.h"
 
+#include "ByteOrder.h"
 #include "FileReader.h"
 
 #include <numeric>
@@ -44,9 +45,9 @@ std::string Summary(const UserImage& image)
 
 void Put24(std::vector<std::uint8_t>& out, std::uint32_t value)
 {
-    out.push_back(std::uint8_t(value));
-    out.push_back(std::uint8_t(value >> 8));
-    out.push_back(std::uint8_t(value >> 16));
+    std::uint8_t bytes[3];
+    ByteOrder::PutLe24(bytes, value);
+    out.insert(out.end(), bytes, bytes + 3);
 }
 
 }  // namespace

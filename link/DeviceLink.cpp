@@ -1,23 +1,14 @@
 #include "DeviceLink.h"
 
+#include "ByteOrder.h"
+
 #include <algorithm>
 #include <vector>
 
 namespace {
 
-// Big-endian fields of the wire protocol.
-void PutU32(std::uint8_t* at, std::uint32_t value)
-{
-    at[0] = std::uint8_t(value >> 24);
-    at[1] = std::uint8_t(value >> 16);
-    at[2] = std::uint8_t(value >> 8);
-    at[3] = std::uint8_t(value);
-}
-
-std::uint32_t GetU32(const std::uint8_t* at)
-{
-    return std::uint32_t(at[0]) << 24 | std::uint32_t(at[1]) << 16 | std::uint32_t(at[2]) << 8 | at[3];
-}
+using ByteOrder::Be32;
+using ByteOrder::PutBe32;
 
 // Request head: class byte, sub-length (bytes after it), opcode, then the
 // 32-bit address that most requests carry.
@@ -31,7 +22,7 @@ struct Payload {
         bytes[1] = std::uint8_t(bytes.size() - 2);
         bytes[2] = opcode;
     }
-    void Address(std::uint32_t address) { PutU32(&bytes[3], address); }
+    void Address(std::uint32_t address) { PutBe32(&bytes[3], address); }
 };
 
 }  // namespace
@@ -163,7 +154,7 @@ bool DeviceLink::ReadMemory(std::uint32_t address, MemorySpace space, unsigned c
         || !ReceiveReply(Command::kMemoryClass, Command::kReadMemory, std::span(data).first(6 + 4 * count)))
         return false;
     for (unsigned i = 0; i < count; ++i)
-        values[i] = GetU32(&data[6 + 4 * i]);
+        values[i] = Be32(&data[6 + 4 * i]);
     return true;
 }
 
@@ -176,7 +167,7 @@ bool DeviceLink::WriteMemory(std::uint32_t address, MemorySpace space, unsigned 
     request.bytes[7] = std::uint8_t(space);
     request.bytes[8] = std::uint8_t(count);
     for (unsigned i = 0; i < count; ++i)
-        PutU32(&request.bytes[9 + 4 * i], values[i]);
+        PutBe32(&request.bytes[9 + 4 * i], values[i]);
     return SendRequest(request.bytes) && AwaitAck();
 }
 
@@ -186,9 +177,9 @@ bool DeviceLink::Execute(std::uint32_t address, std::array<std::uint8_t, 3> para
     Payload request(Command::kMemoryClass, Command::kExecute, 19);
     request.Address(address);
     std::copy(parameterBytes.begin(), parameterBytes.end(), request.bytes.begin() + 7);
-    PutU32(&request.bytes[10], parameter32);
-    PutU32(&request.bytes[14], std::uint32_t(parameter64 >> 32));
-    PutU32(&request.bytes[18], std::uint32_t(parameter64));
+    PutBe32(&request.bytes[10], parameter32);
+    PutBe32(&request.bytes[14], std::uint32_t(parameter64 >> 32));
+    PutBe32(&request.bytes[18], std::uint32_t(parameter64));
     return SendRequest(request.bytes) && AwaitAck();
 }
 
@@ -205,8 +196,8 @@ bool DeviceLink::ReadIdentity(std::uint32_t& hardIdent, std::uint32_t& flashIden
     std::array<std::uint8_t, 8> data{};
     if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kReadIdentity, data))
         return false;
-    hardIdent = GetU32(&data[0]);
-    flashIdent = GetU32(&data[4]);
+    hardIdent = Be32(&data[0]);
+    flashIdent = Be32(&data[4]);
     return true;
 }
 
@@ -235,7 +226,7 @@ bool DeviceLink::ProgramFlashBlock(std::uint32_t address, unsigned count, const 
     std::array<std::uint8_t, 6> data{};
     if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kProgramFlashBlock, data))
         return false;
-    if (GetU32(&data[0]) != address || data[4] != byteCount)
+    if (Be32(&data[0]) != address || data[4] != byteCount)
         return false;
     status = data[5];
     return true;
@@ -260,7 +251,7 @@ bool DeviceLink::ReadFlashBlock(std::uint32_t address, unsigned count, std::uint
     const auto reply = std::span(data).first(5 + byteCount);
     if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kReadFlashBlock, reply))
         return false;
-    if (GetU32(&data[0]) != address || data[4] != byteCount)
+    if (Be32(&data[0]) != address || data[4] != byteCount)
         return false;
     std::copy_n(data.begin() + 5, byteCount, bytes);
     return true;

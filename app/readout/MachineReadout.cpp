@@ -1,5 +1,6 @@
 #include "MachineInfo.h"
 
+#include "ByteOrder.h"
 #include "DeviceLink.h"
 
 #include <algorithm>
@@ -27,9 +28,10 @@ constexpr std::uint32_t kVersionOffset = 3;
 constexpr std::uint32_t kProgram1Offset = 9;
 constexpr std::uint32_t kProgram2Offset = 12;
 
-std::uint32_t Word(const std::uint8_t* at)
+// A flash word: 24 bits, least significant byte first.
+constexpr std::uint32_t Word(const std::uint8_t* at)
 {
-    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16;
+    return ByteOrder::Le24(at);
 }
 
 std::uint32_t Pointer(std::uint32_t word)

@@ -1,5 +1,6 @@
 #include "UserDownloadStart.h"
 
+#include "ByteOrder.h"
 #include "DeviceLink.h"
 #include "MachineInfo.h"
 #include "UserImage.h"
@@ -69,12 +70,10 @@ bool PrepareUserImage(UserImage& image, const MachineInfo& info)
         if (offset > image.data.size() || image.data.size() - offset < 3)
             continue;
         std::uint8_t* at = image.data.data() + offset;
-        std::uint32_t value = at[0] | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16;
+        std::uint32_t value = ByteOrder::Le24(at);
         value = (value == 0 || value == UserImage::kNoAddress) ? UserImage::kNoAddress
                                                               : (value + image.programBase) & kWordMask;
-        at[0] = std::uint8_t(value);
-        at[1] = std::uint8_t(value >> 8);
-        at[2] = std::uint8_t(value >> 16);
+        ByteOrder::PutLe24(at, value);
     }
     return true;
 }
