@@ -4,28 +4,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdarg>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
-
-std::string FormatText(const char* format, ...)
-{
-    std::array<char, 256> buffer;
-    std::va_list arguments;
-    va_start(arguments, format);
-    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
-    va_end(arguments);
-    if (length < 0)
-        return {};
-    if (std::size_t(length) < buffer.size())
-        return std::string(buffer.data(), std::size_t(length));
-    std::string text(std::size_t(length), '\0');
-    va_start(arguments, format);
-    std::vsnprintf(text.data(), text.size() + 1, format, arguments);
-    va_end(arguments);
-    return text;
-}
 
 bool FileReader::Open(const std::string& path)
 {

@@ -1,7 +1,9 @@
 #pragma once
 
 // Shared by the loaders: a bounded little-endian reader over one file, the
-// failure that a loader step raises, and printf-style text building.
+// failure that a loader step raises.
+
+#include "TextFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,13 +20,6 @@ public:
 
 inline constexpr const char* kUnableToOpen = "Unable to open file";
 inline constexpr const char* kUnexpectedEnd = "Unexpected end of file";
-
-// printf into a std::string.
-#if defined(__GNUC__)
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-#else
-std::string FormatText(const char* format, ...);
-#endif
 
 // Reads a regular file front to back and knows how many bytes are left, so
 // that a count taken from the file is compared with what the file can still

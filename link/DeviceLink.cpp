@@ -43,24 +43,24 @@ bool DeviceLink::OpenPort(const std::string& portName)
 {
     rtsOn = 0;
     if (!port.Open(portName, kBaudRate, Parity::Odd, StopBits::One)) {
-        state = NotAvailable;
+        state = LinkState::NotAvailable;
         return false;
     }
-    state = Ready;
+    state = LinkState::Ready;
     return true;
 }
 
 void DeviceLink::ClosePort()
 {
     port.Close();
-    state = Closed;
+    state = LinkState::Closed;
 }
 
 void DeviceLink::Select(std::uint16_t code)
 {
     selectCode = code;
-    if (state == NoAnswer || state == Ready) {
-        state = NoAnswer;
+    if (state == LinkState::NoAnswer || state == LinkState::Ready) {
+        state = LinkState::NoAnswer;
         Wake();
     }
 }
@@ -80,7 +80,7 @@ bool DeviceLink::RawWrite(std::span<const std::uint8_t> bytes)
 
 void DeviceLink::Wake()
 {
-    if (state != NoAnswer)
+    if (state != LinkState::NoAnswer)
         return;
     port.PurgeReceive();
     port.BreakPulse();
@@ -89,24 +89,23 @@ void DeviceLink::Wake()
     AwaitAck();
 }
 
-bool DeviceLink::SendFrame(std::span<const std::uint8_t> payload)
+void DeviceLink::SendFrame(std::span<const std::uint8_t> payload)
 {
     if (payload.size() > Frame::kMaxRequestPayload)
-        return false;
+        return;
     const auto length = std::uint8_t(payload.size());
     sendBuffer[0] = Frame::kStart;
     sendBuffer[1] = length;
     std::copy(payload.begin(), payload.end(), sendBuffer.begin() + 2);
     sendBuffer[2 + length] = Frame::Checksum(length, payload);
     port.Write(std::span(sendBuffer).first(length + 3u));
-    return true;
 }
 
 bool DeviceLink::AwaitAck()
 {
     std::uint8_t answer = 0;
     const bool acknowledged = port.Read(std::span(&answer, 1)) && answer == Frame::kAck;
-    state = acknowledged ? Ready : NoAnswer;
+    state = acknowledged ? LinkState::Ready : LinkState::NoAnswer;
     return acknowledged;
 }
 
@@ -116,7 +115,7 @@ bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::
     std::array<std::uint8_t, Frame::kMaxFrame + 3> frame{};
     const auto reply = std::span(frame).first(n + 6);
     if (!port.Read(reply)) {
-        state = NoAnswer;
+        state = LinkState::NoAnswer;
         return false;
     }
     unsigned sum = 0;
@@ -125,7 +124,7 @@ bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::
     const bool accepted = (sum & 0xFF) == 0 && reply[0] == Frame::kStart && reply[1] == n + 3
         && reply[2] == classByte && reply[3] == n + 1 && reply[4] == opcode;
     if (!accepted) {
-        state = NoAnswer;
+        state = LinkState::NoAnswer;
         return false;
     }
     std::copy_n(reply.begin() + 5, n, data.begin());
@@ -135,7 +134,7 @@ bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::
 bool DeviceLink::SendRequest(std::span<const std::uint8_t> payload)
 {
     Wake();
-    if (state != Ready)
+    if (state != LinkState::Ready)
         return false;
     SendFrame(payload);
     return true;

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-enum LinkState : std::int32_t {
+enum class LinkState : std::int32_t {
     Closed = 1,        // no port is open
     NotAvailable = 2,  // opening the selected port failed
     NoAnswer = 3,      // port open; the machine has not acknowledged, or the last exchange failed
@@ -76,17 +76,17 @@ public:
     bool ReadFlashBlock(std::uint32_t address, unsigned count, std::uint8_t* bytes);
     bool PowerControl(std::uint8_t mode);
 
-    SerialPort& Port() { return port; }
-
 private:
     void Wake();
-    bool SendFrame(std::span<const std::uint8_t> payload);
+    // Sends nothing for a payload longer than a request may be; the reply
+    // that never comes then fails the command.
+    void SendFrame(std::span<const std::uint8_t> payload);
     bool AwaitAck();
     bool ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::span<std::uint8_t> data);
     // Wake, the Ready test and the request; false when nothing could be sent.
     bool SendRequest(std::span<const std::uint8_t> payload);
 
-    LinkState state = Closed;
+    LinkState state = LinkState::Closed;
     std::uint16_t selectCode = Command::kSelectCode;
     std::uint8_t rtsOn = 0;
     SerialPort port;
@@ -95,5 +95,6 @@ private:
 
 // The process-wide link and the name of the selected port ("com1" .. "com8",
 // or empty). Created on first use, closed, and kept until the program ends.
+// Only a program's entry reaches them, to hand them on in the ToolContext.
 DeviceLink& TheDeviceLink();
 extern std::string currentPortName;

@@ -1,18 +1,13 @@
 #include "Settings.h"
 
+#include "TextFormat.h"
+
 #include <QSettings>
 
 namespace {
 
 constexpr auto kOrganization = "Orvane";
 constexpr auto kApplication = "Quorvex";
-
-std::string Quoted(const char* format, const std::string& name)
-{
-    std::string text = format;
-    text.replace(text.find("%s"), 2, name);
-    return text;
-}
 
 }  // namespace
 
@@ -24,7 +19,7 @@ bool ReadSetting(const std::string& name, std::string& value)
         return false;
     const QVariant stored = store.value(key);
     if (stored.typeId() != QMetaType::QString)
-        throw SettingsError(Quoted("Invalid data type for '%s'", name));
+        throw SettingsError(FormatText("Invalid data type for '%s'", name.c_str()));
     value = stored.toString().toStdString();
     return true;
 }
@@ -35,5 +30,5 @@ void WriteSetting(const std::string& name, const std::string& value)
     store.setValue(QString::fromStdString(name), QString::fromStdString(value));
     store.sync();
     if (store.status() != QSettings::NoError)
-        throw SettingsError(Quoted("Failed to set data for '%s'", name));
+        throw SettingsError(FormatText("Failed to set data for '%s'", name.c_str()));
 }

@@ -39,7 +39,7 @@ TEST_F(CommandTest, ReadIdentitySendsTheSmallestFrameAndDecodesBothIdents)
     EXPECT_THAT(peer->sent, ElementsAre(0x02, 0x03, 0x7E, 0x01, 0x00, 0x7E));
     EXPECT_EQ(hard, 0x12345678u);
     EXPECT_EQ(flash, 0x000022DAu);
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
 TEST_F(CommandTest, ReadFlashStatusWholeExchange)
@@ -63,7 +63,7 @@ TEST_F(CommandTest, WriteMemoryOfOneWordIsTheDocumentedPayloadAndNeedsTheAck)
 
     peer->Answer({0x05});
     EXPECT_FALSE(link.WriteMemory(0x100, MemorySpace::Y, 1, &value));
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
 }
 
 TEST_F(CommandTest, ReadMemoryOfSixteenWordsTakesValuesAfterTheSixLeadingBytes)
@@ -120,12 +120,12 @@ TEST_F(CommandTest, ProgramFlashBlockFramesItsBytesAndChecksTheEcho)
     status = 0xEE;
     EXPECT_FALSE(link.ProgramFlashBlock(0xD20010, 240, block.data(), status));
     EXPECT_EQ(status, 0xEE);
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 
     // Address echo differs.
     peer->Answer(ReplyOf(0x7E, 0x02, {0x00, 0xD2, 0x00, 0x11, 240, 0x00}));
     EXPECT_FALSE(link.ProgramFlashBlock(0xD20010, 240, block.data(), status));
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 
     // A non-zero status is data, not a failure of the command.
     peer->Answer(ReplyOf(0x7E, 0x02, {0x00, 0xD2, 0x00, 0x10, 240, 0x42}));
@@ -145,12 +145,12 @@ TEST_F(CommandTest, ProgramFlashBlockRefusesCountsNoFrameCanCarry)
     link.Select(Command::kSelectCode);
     peer->wakeAnswer = -1;
     link.Select(Command::kSelectCode);
-    ASSERT_EQ(link.State(), NoAnswer);
+    ASSERT_EQ(link.State(), LinkState::NoAnswer);
     for (unsigned count : {245u, 246u, 247u, 248u, 255u}) {
         peer->Clear();
         EXPECT_FALSE(link.ProgramFlashBlock(0xD00000, count, block.data(), status)) << count;
         EXPECT_TRUE(peer->sent.empty()) << count;
-        EXPECT_EQ(link.State(), NoAnswer);
+        EXPECT_EQ(link.State(), LinkState::NoAnswer);
     }
     // Only the low byte of the count travels: 256 + 4 is a block of 4.
     peer->wakeAnswer = 0x04;
@@ -171,7 +171,7 @@ TEST_F(CommandTest, ReadFlashBlockCopiesOnlyAfterBothEchoesMatch)
     peer->Answer(ReplyOf(0x7E, 0x04, {0x00, 0xD0, 0x00, 0x21, 2, 0x11, 0x22, 0x33}));
     EXPECT_FALSE(link.ReadFlashBlock(0xD00021, 3, bytes));
     EXPECT_THAT(bytes, ElementsAre(0xAA, 0xBB, 0xCC));
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 
     // The largest block fills a reply frame of 255 payload bytes.
     Bytes data{0x00, 0xD0, 0x00, 0x00, 247};

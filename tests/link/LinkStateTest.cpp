@@ -27,7 +27,7 @@ protected:
     {
         peer->wakeAnswer = -1;
         link.Select(Command::kSelectCode);
-        ASSERT_EQ(link.State(), NoAnswer);
+        ASSERT_EQ(link.State(), LinkState::NoAnswer);
         peer->wakeAnswer = 0x04;
         peer->Clear();
     }
@@ -38,22 +38,22 @@ protected:
 
 TEST_F(LinkStateTest, OpeningAndClosing)
 {
-    EXPECT_EQ(link.State(), Closed);
+    EXPECT_EQ(link.State(), LinkState::Closed);
     ASSERT_TRUE(link.OpenPort("/dev/some-port"));
-    EXPECT_EQ(link.State(), Ready);  // at once, without any exchange
+    EXPECT_EQ(link.State(), LinkState::Ready);  // at once, without any exchange
     EXPECT_TRUE(peer->sent.empty());
     EXPECT_EQ(peer->openedDevice, "/dev/some-port");
 
     link.ClosePort();
-    EXPECT_EQ(link.State(), Closed);
+    EXPECT_EQ(link.State(), LinkState::Closed);
     EXPECT_FALSE(peer->IsOpen());
 
     peer->refuseOpen = true;
     EXPECT_FALSE(link.OpenPort("/dev/some-port"));
-    EXPECT_EQ(link.State(), NotAvailable);
+    EXPECT_EQ(link.State(), LinkState::NotAvailable);
     peer->refuseOpen = false;
     EXPECT_TRUE(link.OpenPort("/dev/some-port"));
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
 TEST_F(LinkStateTest, CommandsInClosedOrNotAvailableFailUnsent)
@@ -88,9 +88,9 @@ TEST_F(LinkStateTest, SelectWhileReadySendsBreakAndSelectCodeAgain)
 {
     link.OpenPort("com1");
     link.Select(Command::kSelectCode);
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
     link.Select(Command::kSelectCode);
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
     EXPECT_EQ(peer->breaks, 2);
     EXPECT_EQ(peer->purges, 2);
     EXPECT_THAT(peer->sent, ElementsAre(0x80, 0xA2, 0x03, 0x80, 0xA2, 0x03));
@@ -99,7 +99,7 @@ TEST_F(LinkStateTest, SelectWhileReadySendsBreakAndSelectCodeAgain)
 TEST_F(LinkStateTest, SelectInClosedOnlyStoresTheCode)
 {
     link.Select(0x1234);
-    EXPECT_EQ(link.State(), Closed);
+    EXPECT_EQ(link.State(), LinkState::Closed);
     EXPECT_TRUE(peer->sent.empty());
     link.OpenPort("com1");
     link.Select(0x1234);
@@ -114,14 +114,14 @@ TEST_F(LinkStateTest, WakeUpAnsweredOrNot)
     // Not answered: the command fails with only the wake-up on the line.
     peer->wakeAnswer = -1;
     EXPECT_FALSE(ReadIdentity());
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     EXPECT_THAT(peer->sent, ElementsAre(0x80, 0xA2, 0x03));
 
     // Answered with another byte: still NoAnswer.
     peer->Clear();
     peer->wakeAnswer = 0x06;
     EXPECT_FALSE(ReadIdentity());
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     EXPECT_EQ(peer->frames, 0);
 
     // Answered with the acknowledgement: Ready, and the command proceeds.
@@ -129,7 +129,7 @@ TEST_F(LinkStateTest, WakeUpAnsweredOrNot)
     peer->wakeAnswer = 0x04;
     peer->Answer(kIdentityReply);
     EXPECT_TRUE(ReadIdentity());
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
     EXPECT_EQ(peer->frames, 1);
 }
 
@@ -149,11 +149,11 @@ TEST_F(LinkStateTest, BadRepliesDropTheLinkToNoAnswer)
         std::uint32_t hard = 0xAAAA, flash = 0xBBBB;
         EXPECT_FALSE(link.ReadIdentity(hard, flash));
         EXPECT_EQ(hard, 0xAAAAu);
-        EXPECT_EQ(link.State(), NoAnswer);
+        EXPECT_EQ(link.State(), LinkState::NoAnswer);
         // The next command wakes the machine first and works again.
         peer->Answer(kIdentityReply);
         EXPECT_TRUE(ReadIdentity());
-        EXPECT_EQ(link.State(), Ready);
+        EXPECT_EQ(link.State(), LinkState::Ready);
     }
 }
 
@@ -168,26 +168,26 @@ TEST_F(LinkStateTest, SurplusBytesSpoilTheNextReplyAndTheWakeUpPurgesThem)
 
     peer->Answer(kIdentityReply);
     EXPECT_FALSE(ReadIdentity());  // reads the surplus as the head of its reply
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
 
     peer->incoming.clear();
     peer->incoming.push_back(0x99);  // a stray byte waiting before the wake-up
     peer->Answer(kIdentityReply);
     EXPECT_TRUE(ReadIdentity());
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
 TEST_F(LinkStateTest, AcknowledgementMissingOrWrong)
 {
     link.OpenPort("com1");
     EXPECT_FALSE(link.EraseFlash(0xD00000));  // no answer at all
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     peer->Answer({0x15});
     EXPECT_FALSE(link.EraseFlash(0xD00000));
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     peer->Answer({0x04});
     EXPECT_TRUE(link.EraseFlash(0xD00000));
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
 TEST_F(LinkStateTest, RawWriteIgnoresTheStateAndLeavesIt)
@@ -196,7 +196,7 @@ TEST_F(LinkStateTest, RawWriteIgnoresTheStateAndLeavesIt)
     LoseTheMachine();
     const Bytes stream{0x01, 0x02, 0x03};
     EXPECT_TRUE(link.RawWrite(stream));
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     EXPECT_THAT(peer->sent, ElementsAre(0x01, 0x02, 0x03));
     link.ClosePort();
     EXPECT_FALSE(link.RawWrite(stream));

@@ -112,12 +112,12 @@ TEST_F(SerialPortPtyTest, APseudoTerminalOpensForTheLinkButCannotDriveRts)
 
     DeviceLink link;
     ASSERT_TRUE(link.OpenPort(pty.SlavePath()));
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
     EXPECT_FALSE(link.SetRts(true));
     EXPECT_FALSE(link.Rts());
 
     EXPECT_FALSE(link.OpenPort("/dev/no-such-serial-device"));
-    EXPECT_EQ(link.State(), NotAvailable);
+    EXPECT_EQ(link.State(), LinkState::NotAvailable);
 }
 
 TEST(SerialPortClosedTest, AMissingDeviceFailsAndEveryOperationFailsAtOnce)

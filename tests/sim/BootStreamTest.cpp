@@ -54,14 +54,14 @@ TEST(ModelBoot, TheLoaderAnswersNothingWhileItWaitsForTheStream)
     config.startInLoader = true;
     ModelLink m(config);
     m.Wake();
-    EXPECT_EQ(m.link.State(), NoAnswer);  // the wake-up went into the stream
+    EXPECT_EQ(m.link.State(), LinkState::NoAnswer);  // the wake-up went into the stream
 
     EXPECT_TRUE(m.machine.Boots().empty());
     EXPECT_EQ(m.machine.CurrentMode(), MachineModel::Mode::ResidentLoader);
     // A power cycle without RTS brings the firmware back.
     m.machine.PowerOn();
     m.Wake();
-    EXPECT_EQ(m.link.State(), Ready);
+    EXPECT_EQ(m.link.State(), LinkState::Ready);
 }
 
 TEST(ModelBoot, RtsHeldAtPowerUpEntersTheLoader)

@@ -89,7 +89,7 @@ TEST(ModelLinkCommands, IdentityAndStatus)
 {
     ModelLink m;
     m.Wake();
-    ASSERT_EQ(m.link.State(), Ready);
+    ASSERT_EQ(m.link.State(), LinkState::Ready);
     std::uint32_t hard = 0, flash = 0;
     ASSERT_TRUE(m.link.ReadIdentity(hard, flash));
     EXPECT_EQ(hard, 0x4D520001u);
@@ -97,7 +97,7 @@ TEST(ModelLinkCommands, IdentityAndStatus)
     std::uint8_t status = 0xEE;
     ASSERT_TRUE(m.link.ReadFlashStatus(status));
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(m.link.State(), Ready);
+    EXPECT_EQ(m.link.State(), LinkState::Ready);
     EXPECT_EQ(m.machine.WakeCount(), 1u);
 }
 
@@ -125,7 +125,7 @@ TEST(ModelLinkCommands, MemorySpacesHoldTwentyFourBitWords)
     // The last word of the 24-bit space can be read; a range past it is not answered.
     ASSERT_TRUE(m.link.ReadMemory(0xFFFFFF, MemorySpace::P, 1, back));
     EXPECT_FALSE(m.link.ReadMemory(0xFFFFFF, MemorySpace::P, 2, back));
-    EXPECT_EQ(m.link.State(), NoAnswer);
+    EXPECT_EQ(m.link.State(), LinkState::NoAnswer);
     EXPECT_FALSE(m.link.ReadMemory(0x1000000, MemorySpace::P, 1, back));
 }
 
@@ -162,7 +162,7 @@ TEST(ModelLinkCommands, FlashBlocksOfEverySizeTheLinkSends)
     ASSERT_TRUE(m.link.ProgramFlashBlock(base, 0, block.data(), status));
     EXPECT_EQ(status, 0);
     ASSERT_TRUE(m.link.ReadFlashBlock(base, 0, back.data()));
-    EXPECT_EQ(m.link.State(), Ready);
+    EXPECT_EQ(m.link.State(), LinkState::Ready);
 }
 
 TEST(ModelLinkCommands, ReadsOutsideFlashReadErased)
@@ -189,7 +189,7 @@ TEST(ModelLinkCommands, PowerOffSilencesTheMachineUntilPoweredOn)
     EXPECT_EQ(m.machine.CurrentMode(), MachineModel::Mode::Off);
     std::uint32_t hard = 0, flash = 0;
     m.Wake();
-    EXPECT_EQ(m.link.State(), NoAnswer);
+    EXPECT_EQ(m.link.State(), LinkState::NoAnswer);
     EXPECT_FALSE(m.link.ReadIdentity(hard, flash));
 
     m.machine.PowerOn();

@@ -52,7 +52,7 @@ TEST(SimProcess, TheToolWakesReadsProgramsAndReadsBackOverAPseudoTerminal)
     DeviceLink link;  // the operating system's serial port
     ASSERT_TRUE(link.OpenPort(sim.device));
     link.Select(Command::kSelectCode);
-    ASSERT_EQ(link.State(), Ready);
+    ASSERT_EQ(link.State(), LinkState::Ready);
     std::uint32_t hard = 0, flash = 0;
     ASSERT_TRUE(link.ReadIdentity(hard, flash));
     EXPECT_EQ(hard, SampleLayout::kHardIdent);
@@ -80,7 +80,7 @@ TEST(SimProcess, TheToolWakesReadsProgramsAndReadsBackOverAPseudoTerminal)
     block[0] = 0xFF;
     ASSERT_TRUE(link.ProgramFlashBlock(userArea, 1, block.data(), status));
     EXPECT_NE(status, 0);
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 
     link.ClosePort();
     EXPECT_EQ(sim.Stop(), 0);
@@ -132,19 +132,19 @@ TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
     EXPECT_EQ(hard, 0x12u);
     EXPECT_EQ(flash, 0xABCDu);
     EXPECT_FALSE(link.ReadIdentity(hard, flash));
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     EXPECT_EQ(Word(link, 0xD00000), 0xFFFFFFu);  // blank flash
 
     link.Select(Command::kSelectCode);
     ASSERT_TRUE(link.PowerControl(0));
     link.Select(Command::kSelectCode);
-    EXPECT_EQ(link.State(), NoAnswer);
+    EXPECT_EQ(link.State(), LinkState::NoAnswer);
     sim.process.write("on\n");
     ASSERT_TRUE(sim.process.waitForBytesWritten(5000));
     QDeadlineTimer deadline(5000);
-    while (link.State() != Ready && !deadline.hasExpired())
+    while (link.State() != LinkState::Ready && !deadline.hasExpired())
         link.Select(Command::kSelectCode);
-    EXPECT_EQ(link.State(), Ready);
+    EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
 TEST(SimProcess, HelpAndUsageErrors)

@@ -1,5 +1,8 @@
 #include "TracingBackend.h"
 
+#include "DeviceLink.h"
+#include "TextFormat.h"
+
 #include <string>
 
 TracingBackend::TracingBackend(std::unique_ptr<PortBackend> inner, std::FILE* out)
@@ -12,11 +15,8 @@ void TracingBackend::Line(const char* direction, const char* mark, std::span<con
 {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::string hex;
-    for (auto byte : bytes) {
-        char digits[4];
-        std::snprintf(digits, sizeof digits, "%02X ", byte);
-        hex += digits;
-    }
+    for (auto byte : bytes)
+        hex += FormatText("%02X ", unsigned(byte));
     if (!hex.empty())
         hex.pop_back();
     if (*mark)
@@ -44,8 +44,10 @@ bool TracingBackend::IsOpen() const
 
 bool TracingBackend::Write(std::span<const std::uint8_t> bytes)
 {
-    const bool isFrame = !bytes.empty() && bytes[0] == 0x02 && bytes.size() >= 3 && bytes[1] + 3u == bytes.size();
-    const bool isWakeUp = bytes.size() == 3 && bytes[2] == 0x03 && !isFrame;
+    // A frame: start byte, length, payload, checksum. A wake-up: the select
+    // code's two bytes and the end byte.
+    const bool isFrame = bytes.size() >= 3 && bytes[0] == Frame::kStart && bytes[1] + 3u == bytes.size();
+    const bool isWakeUp = bytes.size() == 3 && bytes[2] == Frame::kWakeEnd && !isFrame;
     const bool written = inner->Write(bytes);
     Line(">", isFrame ? "frame" : isWakeUp ? "wake-up" : "raw", bytes, written ? "" : "  (write failed)");
     return written;
