@@ -94,8 +94,3 @@ void LoadBootFile(const std::string& path, BootImage& image)
         image.statusText = error.what();
     }
 }
-
-void LoadBootFile(const std::string& path)
-{
-    LoadBootFile(path, TheBootImage());
-}

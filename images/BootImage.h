@@ -33,6 +33,7 @@ struct BootImage {
 };
 
 // The process-wide boot image, alive until the program ends.
+// Only a program's entry reaches it, to hand it on in the ToolContext.
 BootImage& TheBootImage();
 
 // Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
@@ -40,4 +41,3 @@ BootImage& TheBootImage();
 // After a successful load pWords holds the program at runAddress ..
 // endAddress - 1 (gaps hold zero words) and runAddress is the lowest address.
 void LoadBootFile(const std::string& path, BootImage& image);
-void LoadBootFile(const std::string& path);  // into TheBootImage()

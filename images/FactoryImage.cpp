@@ -37,8 +37,3 @@ void LoadFactoryFile(const std::string& path, FactoryImage& image)
         image.statusText = error.what();
     }
 }
-
-void LoadFactoryFile(const std::string& path)
-{
-    LoadFactoryFile(path, TheFactoryImage());
-}

@@ -31,10 +31,10 @@ struct FactoryImage {
 };
 
 // The process-wide factory image, alive until the program ends.
+// Only a program's entry reaches it, to hand it on in the ToolContext.
 FactoryImage& TheFactoryImage();
 
 // Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
 // Never throws for a bad file: the outcome is left in statusText and loaded.
 // Only an unexpected error (out of memory) passes on, with `loaded` false.
 void LoadFactoryFile(const std::string& path, FactoryImage& image);
-void LoadFactoryFile(const std::string& path);  // into TheFactoryImage()

@@ -93,4 +93,5 @@ private:
 };
 
 // The process-wide symbol table: empty at start, changed only by a load.
+// Only a program's entry reaches it, to hand it on in the ToolContext.
 SymbolTable& TheSymbolTable();

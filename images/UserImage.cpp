@@ -55,7 +55,7 @@ void Put24(std::vector<std::uint8_t>& out, std::uint32_t value)
 std::vector<std::uint8_t> UserImage::ZoneTable() const
 {
     std::vector<std::uint8_t> table;
-    table.reserve(zoneSizes.size() * 3 + 3);
+    table.reserve(std::size_t(ZoneTableSize(std::uint32_t(zoneSizes.size()))));
     std::uint32_t start = programBase;
     for (auto zoneSize : zoneSizes) {
         Put24(table, zoneSize == 0 ? kNoAddress : start);
@@ -108,9 +108,4 @@ void LoadUserFile(const std::string& path, UserImage& image)
     } catch (const LoadError& error) {
         image.statusText = error.what();
     }
-}
-
-void LoadUserFile(const std::string& path)
-{
-    LoadUserFile(path, TheUserImage());
 }

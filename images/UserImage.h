@@ -23,6 +23,10 @@ struct UserImage {
     static constexpr std::uint32_t kMaxZones = 80;
     static constexpr std::uint32_t kNoAddress = 0xFFFFFF;
 
+    // Bytes of the zone table for `zoneCount` zones: one 3-byte entry per
+    // zone and the end marker. The program's data follows it in flash.
+    static constexpr std::uint64_t ZoneTableSize(std::uint32_t zoneCount) { return 3 * std::uint64_t(zoneCount) + 3; }
+
     std::uint32_t hardware = 0;
     // Bits 16-23 major, 8-15 minor, 0-7 a letter; 24-31 unused.
     std::uint32_t softwareVersion = 0;
@@ -53,6 +57,7 @@ struct UserImage {
 };
 
 // The process-wide user image, alive until the program ends.
+// Only a program's entry reaches it, to hand it on in the ToolContext.
 UserImage& TheUserImage();
 
 // Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
@@ -60,4 +65,3 @@ UserImage& TheUserImage();
 // Only an unexpected error (out of memory) passes on, with `loaded` false.
 // `dataAsLoaded` and `programBase` are left alone.
 void LoadUserFile(const std::string& path, UserImage& image);
-void LoadUserFile(const std::string& path);  // into TheUserImage()

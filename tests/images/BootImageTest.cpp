@@ -142,18 +142,19 @@ TEST(BootImage, EveryTruncationIsUnexpectedEnd)
 TEST(BootImage, UnopenableFilesAndFailureAfterSuccess)
 {
     TestFiles files;
-    LoadBootFile(files.Put("good.tb", BootProgramBytes(0x10, {1, 2, 3})));
-    BootImage& image = TheBootImage();
+    BootImage image;
+    LoadBootFile(files.Put("good.tb", BootProgramBytes(0x10, {1, 2, 3})), image);
     ASSERT_TRUE(image.loaded);
     for (const std::string& path : {std::string(), files.Path("missing.tb"), files.Folder()}) {
-        LoadBootFile(path);
+        LoadBootFile(path, image);
         EXPECT_EQ(image.statusText, "Unable to open file") << path;
         EXPECT_FALSE(image.loaded);
         EXPECT_EQ(WordAt(image, 0x10), 0u);  // cleared before the file was opened
     }
-    LoadBootFile(files.Put("good.tb", BootProgramBytes(0x10, {1, 2, 3})));
+    LoadBootFile(files.Put("good.tb", BootProgramBytes(0x10, {1, 2, 3})), image);
     ASSERT_TRUE(image.loaded);
-    LoadBootFile(files.Put("bad.tb", BootProgramBytes({{BootRecord::PData(0x40, {4}), BootRecord::TypeOnly(1)}})));
+    LoadBootFile(files.Put("bad.tb", BootProgramBytes({{BootRecord::PData(0x40, {4}), BootRecord::TypeOnly(1)}})),
+                 image);
     EXPECT_FALSE(image.loaded);
     EXPECT_EQ(image.statusText, "Data in segment Y : this is not allowed for boot program");
     EXPECT_EQ(WordAt(image, 0x40), 4u);  // partly filled by the failed file

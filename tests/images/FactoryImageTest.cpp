@@ -98,13 +98,13 @@ TEST(FactoryImage, UnopenableFiles)
 TEST(FactoryImage, FailureAfterSuccessKeepsWhatItReplaced)
 {
     TestFiles files;
-    LoadFactoryFile(files.Put("good.tbf", FactoryImageBytes(SoundFactory())));
-    ASSERT_TRUE(TheFactoryImage().loaded);
+    FactoryImage image;
+    LoadFactoryFile(files.Put("good.tbf", FactoryImageBytes(SoundFactory())), image);
+    ASSERT_TRUE(image.loaded);
 
     FactoryImageContent other = SoundFactory();
     other.hardIdent = 0x99;
-    LoadFactoryFile(files.Put("bad.tbf", Prefix(FactoryImageBytes(other), 14)));
-    const FactoryImage& image = TheFactoryImage();
+    LoadFactoryFile(files.Put("bad.tbf", Prefix(FactoryImageBytes(other), 14)), image);
     EXPECT_FALSE(image.loaded);
     EXPECT_EQ(image.statusText, "Unexpected end of file");
     EXPECT_EQ(image.hardIdent, 0x99u);  // replaced before the failure

@@ -236,8 +236,8 @@ TEST(UserImage, UnopenableFiles)
 TEST(UserImage, FailureAfterSuccess)
 {
     TestFiles files;
-    LoadUserFile(files.Put("good.tbu", UserProgramBytes(SoundProgram())));
-    UserImage& image = TheUserImage();
+    UserImage image;
+    LoadUserFile(files.Put("good.tbu", UserProgramBytes(SoundProgram())), image);
     ASSERT_TRUE(image.loaded);
     image.dataAsLoaded = image.data;
     image.programBase = 0x1234;
@@ -248,7 +248,7 @@ TEST(UserImage, FailureAfterSuccess)
     other.data.resize(8);
     FileBytes bytes = UserProgramBytes(other);
     bytes.back() ^= 1;
-    LoadUserFile(files.Put("bad.tbu", bytes));
+    LoadUserFile(files.Put("bad.tbu", bytes), image);
     EXPECT_FALSE(image.loaded);
     EXPECT_EQ(image.statusText, "Bad checksum : file is corrupted");
     EXPECT_EQ(image.hardware, 0x777777u);  // what the failed load read stays

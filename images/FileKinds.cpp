@@ -1,0 +1,73 @@
+#include "FileKinds.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+
+namespace {
+
+constexpr FileFilter kUserFilters[] = {{"Tessel user program (*.tbu)", "*.tbu"}, {"Any files (*.*)", "*.*"}};
+constexpr FileFilter kFactoryFilters[] = {{"Tessel factory image (*.tbf)", "*.tbf"}, {"Any files (*.*)", "*.*"}};
+constexpr FileFilter kBootFilters[] = {{"Tessel program (*.tb)", "*.tb"}, {"Any files (*.*)", "*.*"}};
+constexpr FileFilter kSymbolFilters[] = {{"tessel symbol(*.tfs)", "*.tfs"}};
+
+constexpr std::array kKinds{
+    FileKindInfo{FileKind::User, "user", "tbu", "Open Tessel user program file", kUserFilters, "tbu", "",
+                 "UserDir"},
+    FileKindInfo{FileKind::Factory, "factory", "tbf", "Open factory image file", kFactoryFilters, "tbf", "",
+                 "FactoryDir"},
+    FileKindInfo{FileKind::Boot, "boot", "tb", "Open tessel binary file", kBootFilters, "tb", "", "BootDir"},
+    // The symbol dialog's default suffix is "var", not its filter's "tfs".
+    FileKindInfo{FileKind::Symbols, "symbols", "tfs", "Open Tessel file symbol", kSymbolFilters, "var",
+                 "mainprog.tfs", "Prog2Dir"},
+};
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+std::span<const FileKindInfo> FileKinds()
+{
+    return kKinds;
+}
+
+const FileKindInfo& KindInfo(FileKind kind)
+{
+    return *std::find_if(kKinds.begin(), kKinds.end(), [&](const FileKindInfo& info) { return info.kind == kind; });
+}
+
+OpenFileQuestion OpenDialog(FileKind kind, const std::string& initialFolder)
+{
+    const FileKindInfo& info = KindInfo(kind);
+    OpenFileQuestion question;
+    question.title = info.dialogTitle;
+    question.filters.assign(info.filters.begin(), info.filters.end());
+    question.defaultSuffix = info.defaultSuffix;
+    question.presetName = info.presetName;
+    question.initialFolder = initialFolder;
+    question.fileMustExist = true;
+    return question;
+}
+
+std::optional<FileKind> KindByName(std::string_view name)
+{
+    for (const auto& info : kKinds)
+        if (name == info.name)
+            return info.kind;
+    return std::nullopt;
+}
+
+std::optional<FileKind> KindOfPath(const std::string& path)
+{
+    const std::string extension = Lower(std::filesystem::path(path).extension().string());
+    for (const auto& info : kKinds)
+        if (extension == std::string(".") + info.extension)
+            return info.kind;
+    return std::nullopt;
+}
