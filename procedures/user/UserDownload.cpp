@@ -1,12 +1,7 @@
 #include "UserDownload.h"
 
 #include "DeviceLink.h"
-#include "MachineInfo.h"
-#include "UserImage.h"
-
-#include <cstdio>
-
-std::string UserResultText;
+#include "TextFormat.h"
 
 namespace {
 
@@ -14,27 +9,18 @@ constexpr const char* kErasingText = "Erasing...";
 constexpr const char* kProgrammingText = "Programming...";
 constexpr const char* kStandbyText = "Stanby";
 
-std::string StatusByteText(const char* format, std::uint8_t status)
-{
-    char text[48];
-    std::snprintf(text, sizeof text, format, unsigned(status));
-    return text;
-}
-
 }  // namespace
 
-UserDownload::UserDownload(DeviceLink& link, const UserImage& image, const MachineInfo& info,
-                           std::string& resultText)
+UserDownload::UserDownload(DeviceLink& link, const UserArea& area, std::uint32_t programBase,
+                           std::vector<std::uint8_t> data, std::vector<std::uint8_t> zoneTable)
     : link(link),
-      resultText(resultText),
-      data(image.data),
-      zoneTable(image.ZoneTable()),
-      programBase(image.programBase),
-      userAreaAddress(info.userAreaAddress),
-      userAreaLength(info.userAreaLength),
-      eraseStep(info.eraseStep)
+      area(area),
+      programBase(programBase),
+      data(std::move(data)),
+      zoneTable(std::move(zoneTable)),
+      statusText(kErasingText),
+      resultText("Not done")
 {
-    resultText = "Not done";
 }
 
 UserDownload::Phase UserDownload::CurrentPhase() const
@@ -52,13 +38,24 @@ UserDownload::Progress UserDownload::CurrentProgress() const
 {
     const auto phase = CurrentPhase();
     if (phase == Phase::Erasing)
-        return {phase, eraseOffset, userAreaLength};
+        return {phase, eraseOffset, area.length};
     return {phase, written, std::uint32_t(data.size())};
 }
 
-const char* UserDownload::StatusText() const
+ProcedureProgress UserDownload::Bar() const
 {
-    return statusText;
+    return {0, data.size(), barPosition};
+}
+
+ProcedureProgress UserDownload::Work() const
+{
+    const Progress progress = CurrentProgress();
+    return {0, progress.maximum, progress.position};
+}
+
+std::chrono::milliseconds UserDownload::PauseHint() const
+{
+    return eraseSent ? kErasePollPause : std::chrono::milliseconds(0);
 }
 
 void UserDownload::Tick()
@@ -86,7 +83,7 @@ void UserDownload::EraseTick()
 {
     if (!eraseSent) {
         eraseSent = true;
-        if (!link.EraseFlash(userAreaAddress + eraseOffset))
+        if (!link.EraseFlash(area.address + eraseOffset))
             Fail(Result::NoAnswer);
         return;
     }
@@ -102,8 +99,8 @@ void UserDownload::EraseTick()
         return;
     }
     eraseSent = false;
-    eraseOffset += eraseStep;
-    if (eraseOffset < userAreaLength)
+    eraseOffset += area.eraseStep;
+    if (eraseOffset < area.length)
         return;
     erasing = false;
     programming = true;
@@ -112,9 +109,11 @@ void UserDownload::EraseTick()
 
 void UserDownload::ProgramTick()
 {
+    barPosition = written;
     const auto length = std::uint32_t(data.size());
     if (written >= length) {
         statusText = kStandbyText;
+        barPosition = 0;
         programming = false;
         result = Result::Done;
         resultText = "Done";
@@ -141,7 +140,7 @@ void UserDownload::ProgramTick()
         Fail(Result::ProgramStatus, status);
         return;
     }
-    if (!link.ProgramFlashBlock(userAreaAddress, unsigned(zoneTable.size()), zoneTable.data(), status)) {
+    if (!link.ProgramFlashBlock(area.address, unsigned(zoneTable.size()), zoneTable.data(), status)) {
         Fail(Result::NoAnswer);
         return;
     }
@@ -163,10 +162,10 @@ void UserDownload::Fail(Result kind, std::uint8_t status)
         resultText = "No answer";
         break;
     case Result::EraseStatus:
-        resultText = StatusByteText("bad status while erasing : 0x%02X", status);
+        resultText = FormatText("bad status while erasing : 0x%02X", unsigned(status));
         break;
     case Result::ProgramStatus:
-        resultText = StatusByteText("bad status while programming : 0x%02X", status);
+        resultText = FormatText("bad status while programming : 0x%02X", unsigned(status));
         break;
     case Result::Aborted:
         resultText = "Aborted";

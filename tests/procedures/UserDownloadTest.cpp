@@ -2,7 +2,6 @@
 // model: what each tick sends, where it writes, and how it ends.
 
 #include "MachineFlash.h"
-#include "MachineInfo.h"
 #include "UserDownload.h"
 #include "UserImage.h"
 
@@ -46,13 +45,15 @@ UserImage Image(const std::vector<std::uint32_t>& zones, std::uint32_t userArea 
     return image;
 }
 
-MachineInfo Info(std::uint32_t length = 0x20000, std::uint32_t step = 0x10000)
+UserArea Info(std::uint32_t length = 0x20000, std::uint32_t step = 0x10000)
 {
-    MachineInfo info;
-    info.userAreaAddress = kUserArea;
-    info.userAreaLength = length;
-    info.eraseStep = step;
-    return info;
+    return {kUserArea, length, step};
+}
+
+// A download of a prepared image into `area`, as the panel starts it.
+UserDownload Start(DeviceLink& link, const UserImage& image, const UserArea& area)
+{
+    return UserDownload(link, area, image.programBase, image.data, image.ZoneTable());
 }
 
 class DownloadTest : public testing::Test {
@@ -105,21 +106,20 @@ protected:
     }
 
     ModelMachine m;
-    std::string result;
 };
 
 TEST_F(DownloadTest, ErasesInStepsThenWritesBlocksWithTheZoneTableInTheLastTick)
 {
     const auto image = Image({300, 200});
-    UserDownload download(m.link, image, Info(0x20000, 0x10000), result);
-    EXPECT_EQ(result, "Not done");
+    UserDownload download = Start(m.link, image, Info(0x20000, 0x10000));
+    EXPECT_EQ(download.ResultText(), "Not done");
     EXPECT_STREQ(download.StatusText(), "Erasing...");
 
     unsigned busyPolls = 0;
     EXPECT_EQ(EraseAll(download, &busyPolls), (std::vector<std::uint32_t>{kUserArea, kUserArea + 0x10000}));
     EXPECT_GT(busyPolls, 0u);  // an erase takes longer than one poll
     EXPECT_STREQ(download.StatusText(), "Programming...");
-    EXPECT_EQ(result, "Not done");
+    EXPECT_EQ(download.ResultText(), "Not done");
 
     const auto base = image.programBase;
     const std::vector<std::vector<Request>> expected{
@@ -130,7 +130,7 @@ TEST_F(DownloadTest, ErasesInStepsThenWritesBlocksWithTheZoneTableInTheLastTick)
     };
     EXPECT_EQ(ProgramAll(download), expected);
     EXPECT_EQ(download.Outcome(), UserDownload::Result::Done);
-    EXPECT_EQ(result, "Done");
+    EXPECT_EQ(download.ResultText(), "Done");
     EXPECT_STREQ(download.StatusText(), "Stanby");
     EXPECT_EQ(download.CurrentProgress().position, 500u);
 
@@ -150,7 +150,7 @@ TEST_F(DownloadTest, BlockBoundaries)
     for (const auto& c : {Case{480, {240, 240}}, Case{481, {240, 240, 1}}, Case{240, {240}}, Case{1, {1}}}) {
         SCOPED_TRACE(c.length);
         const auto image = Image({c.length});
-        UserDownload download(m.link, image, Info(0x10000, 0x10000), result);
+        UserDownload download = Start(m.link, image, Info(0x10000, 0x10000));
         EraseAll(download);
         const auto ticks = ProgramAll(download);
         // One tick per block, then the tick that finds everything written.
@@ -164,7 +164,7 @@ TEST_F(DownloadTest, BlockBoundaries)
             offset += c.blocks[i];
         }
         EXPECT_TRUE(ticks.back().empty());
-        EXPECT_EQ(result, "Done");
+        EXPECT_EQ(download.ResultText(), "Done");
         EXPECT_EQ(m.machine.ReadFlash(image.programBase, c.length), image.data);
     }
 }
@@ -172,18 +172,18 @@ TEST_F(DownloadTest, BlockBoundaries)
 TEST_F(DownloadTest, ProgressFollowsErasingThenWriting)
 {
     const auto image = Image({500});
-    UserDownload download(m.link, image, Info(0x20000, 0x10000), result);
+    UserDownload download = Start(m.link, image, Info(0x20000, 0x10000));
     auto progress = download.CurrentProgress();
     EXPECT_EQ(progress.phase, UserDownload::Phase::Erasing);
     EXPECT_EQ(progress.position, 0u);
     EXPECT_EQ(progress.maximum, 0x20000u);
 
     Tick(download);
-    EXPECT_TRUE(download.ErasePending());
+    EXPECT_GT(download.PauseHint().count(), 0);
     while (download.CurrentProgress().position == 0)
         Tick(download);
     EXPECT_EQ(download.CurrentProgress().position, 0x10000u);
-    EXPECT_FALSE(download.ErasePending());
+    EXPECT_EQ(download.PauseHint().count(), 0);
 
     EraseAll(download);
     progress = download.CurrentProgress();
@@ -197,14 +197,14 @@ TEST_F(DownloadTest, ProgressFollowsErasingThenWriting)
 TEST_F(DownloadTest, BadStatusOnTheLastBlockStopsBeforeTheZoneTable)
 {
     const auto image = Image({300, 200});
-    UserDownload download(m.link, image, Info(), result);
+    UserDownload download = Start(m.link, image, Info());
     EraseAll(download);
     m.machine.InjectFault({.kind = FaultKind::ProgramStatus, .nth = 3, .status = 0x02});
     const auto ticks = ProgramAll(download);
     ASSERT_EQ(ticks.size(), 3u);
     EXPECT_EQ(ticks[2], (std::vector<Request>{Program(image.programBase + 480, 20)}));
     EXPECT_EQ(download.Outcome(), UserDownload::Result::ProgramStatus);
-    EXPECT_EQ(result, "bad status while programming : 0x02");
+    EXPECT_EQ(download.ResultText(), "bad status while programming : 0x02");
     EXPECT_EQ(download.FailedStatus(), 0x02);
     EXPECT_STREQ(download.StatusText(), "Stanby");
     EXPECT_EQ(m.Word(kUserArea), 0xFFFFFFu);  // no zone table
@@ -213,21 +213,21 @@ TEST_F(DownloadTest, BadStatusOnTheLastBlockStopsBeforeTheZoneTable)
 TEST_F(DownloadTest, BadStatusOnAFullBlockStopsThere)
 {
     const auto image = Image({500});
-    UserDownload download(m.link, image, Info(), result);
+    UserDownload download = Start(m.link, image, Info());
     EraseAll(download);
     m.machine.InjectFault({.kind = FaultKind::ProgramStatus, .nth = 1, .status = 0x84});
     EXPECT_EQ(ProgramAll(download).size(), 1u);
-    EXPECT_EQ(result, "bad status while programming : 0x84");
+    EXPECT_EQ(download.ResultText(), "bad status while programming : 0x84");
 }
 
 TEST_F(DownloadTest, BadEraseStatusStopsBeforeProgramming)
 {
     const auto image = Image({500});
-    UserDownload download(m.link, image, Info(), result);
+    UserDownload download = Start(m.link, image, Info());
     m.machine.InjectFault({.kind = FaultKind::EraseStatus, .nth = 2, .status = 0x08});
     EXPECT_EQ(EraseAll(download).size(), 2u);
     EXPECT_EQ(download.Outcome(), UserDownload::Result::EraseStatus);
-    EXPECT_EQ(result, "bad status while erasing : 0x08");
+    EXPECT_EQ(download.ResultText(), "bad status while erasing : 0x08");
     EXPECT_TRUE(ProgramAll(download).empty());
 }
 
@@ -236,21 +236,21 @@ TEST_F(DownloadTest, NoAnswerEndsTheDownloadAtOnce)
     for (const unsigned failing : {1u, 2u}) {
         ModelMachine machine;
         const auto image = Image({500});
-        UserDownload download(machine.link, image, Info(), result);
+        UserDownload download = Start(machine.link, image, Info());
         machine.machine.InjectFault({.kind = FaultKind::NoAnswer, .nth = failing});
         for (unsigned tick = 0; tick < failing; ++tick)
             download.Tick();
         EXPECT_TRUE(download.IsFinished()) << failing;
         EXPECT_EQ(download.Outcome(), UserDownload::Result::NoAnswer);
-        EXPECT_EQ(result, "No answer");
+        EXPECT_EQ(download.ResultText(), "No answer");
     }
     // Within the programming phase too: the zone table is not written.
     const auto image = Image({500});
-    UserDownload download(m.link, image, Info(), result);
+    UserDownload download = Start(m.link, image, Info());
     EraseAll(download);
     m.machine.InjectFault({.kind = FaultKind::NoAnswer, .nth = 2});
     EXPECT_EQ(ProgramAll(download).size(), 2u);
-    EXPECT_EQ(result, "No answer");
+    EXPECT_EQ(download.ResultText(), "No answer");
     EXPECT_EQ(m.Word(kUserArea), 0xFFFFFFu);
 }
 
@@ -258,33 +258,33 @@ TEST_F(DownloadTest, AbortEndsAtTheNextTickWithoutAnExchange)
 {
     const auto image = Image({500});
     {
-        UserDownload download(m.link, image, Info(), result);
+        UserDownload download = Start(m.link, image, Info());
         Tick(download);  // the erase is under way
         download.Abort();
         EXPECT_EQ(download.CurrentPhase(), UserDownload::Phase::Idle);
         EXPECT_FALSE(download.IsFinished());
-        EXPECT_EQ(result, "Not done");
+        EXPECT_EQ(download.ResultText(), "Not done");
         EXPECT_TRUE(Tick(download).empty());
         EXPECT_EQ(download.Outcome(), UserDownload::Result::Aborted);
-        EXPECT_EQ(result, "Aborted");
+        EXPECT_EQ(download.ResultText(), "Aborted");
         EXPECT_STREQ(download.StatusText(), "Stanby");
     }
     {
-        UserDownload download(m.link, image, Info(), result);
+        UserDownload download = Start(m.link, image, Info());
         EraseAll(download);
         Tick(download);
         download.Abort();
         EXPECT_TRUE(Tick(download).empty());
-        EXPECT_EQ(result, "Aborted");
+        EXPECT_EQ(download.ResultText(), "Aborted");
     }
     {
         // Once finished, neither Abort nor Tick changes anything.
-        UserDownload download(m.link, image, Info(), result);
+        UserDownload download = Start(m.link, image, Info());
         EraseAll(download);
         ProgramAll(download);
         download.Abort();
         EXPECT_TRUE(Tick(download).empty());
-        EXPECT_EQ(result, "Done");
+        EXPECT_EQ(download.ResultText(), "Done");
     }
 }
 

@@ -1,0 +1,4 @@
+#include "ResultTexts.h"
+
+std::string FactoryResultText;
+std::string UserResultText;
