@@ -1,11 +1,10 @@
-#include "UserDownloadStart.h"
+#include "UserProgramPanel.h"
 
 #include "ByteOrder.h"
 #include "DeviceLink.h"
 #include "MachineInfo.h"
+#include "TextFormat.h"
 #include "UserImage.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -29,7 +28,7 @@ std::uint64_t UserAreaNeeded(const UserImage& image)
 {
     if (image.dataLength == 0)
         return 0;
-    return 3 * std::uint64_t(image.zoneCount) + 3 + image.dataLength;
+    return UserImage::ZoneTableSize(image.zoneCount) + image.dataLength;
 }
 
 }  // namespace
@@ -51,12 +50,10 @@ UserDownloadCheck CheckUserDownload(const MachineInfo& info, const UserImage& im
         return Refuse(UserDownloadRefusal::IncompatibleHardware, "Incompatiblable hardware version");
     if (info.eraseStep == 0 && info.userAreaLength != 0)
         return Refuse(UserDownloadRefusal::NoEraseStep, "Bad factory data : erase step is 0");
-    if (const auto needed = UserAreaNeeded(image); needed > info.userAreaLength) {
-        char text[96];
-        std::snprintf(text, sizeof text, "Program too large : %llu bytes for a user area of %u bytes",
-                      static_cast<unsigned long long>(needed), unsigned(info.userAreaLength));
-        return Refuse(UserDownloadRefusal::TooLarge, text);
-    }
+    if (const auto needed = UserAreaNeeded(image); needed > info.userAreaLength)
+        return Refuse(UserDownloadRefusal::TooLarge,
+                      FormatText("Program too large : %llu bytes for a user area of %u bytes",
+                                 static_cast<unsigned long long>(needed), unsigned(info.userAreaLength)));
     return {};
 }
 
@@ -65,7 +62,7 @@ bool PrepareUserImage(UserImage& image, const MachineInfo& info)
     if (image.dataAsLoaded.size() != image.dataLength)
         return false;
     image.data = image.dataAsLoaded;
-    image.programBase = info.userAreaAddress + 3 + 3 * image.zoneCount;
+    image.programBase = std::uint32_t(info.userAreaAddress + UserImage::ZoneTableSize(image.zoneCount));
     for (const auto offset : image.vectors) {
         if (offset > image.data.size() || image.data.size() - offset < 3)
             continue;
@@ -78,8 +75,14 @@ bool PrepareUserImage(UserImage& image, const MachineInfo& info)
     return true;
 }
 
-UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image,
-                                    std::string& resultText)
+void LoadUserProgram(const std::string& path, UserImage& image)
+{
+    LoadUserFile(path, image);
+    if (image.loaded)
+        KeepUserImageAsLoaded(image);
+}
+
+UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image)
 {
     UserDownloadStart start;
     ReadMachineInfo(link, info);
@@ -90,11 +93,31 @@ UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserIma
         start.check = Refuse(UserDownloadRefusal::NotLoaded, "No file loaded");
         return start;
     }
-    start.download = std::make_unique<UserDownload>(link, image, info, resultText);
+    const UserArea area{info.userAreaAddress, info.userAreaLength, info.eraseStep};
+    start.download = std::make_unique<UserDownload>(link, area, image.programBase, image.data, image.ZoneTable());
     return start;
 }
 
-UserDownloadStart StartUserDownload(DeviceLink& link)
+UserProgramPanel::UserProgramPanel(const ToolContext& context)
+    : context(context),
+      files(FileKind::User, [image = &context.userImage](const std::string& path) {
+          LoadUserProgram(path, *image);
+          return FilePanel::Loaded{image->statusText, image->loaded};
+      })
 {
-    return StartUserDownload(link, TheMachineInfo(), TheUserImage());
+}
+
+FileLoad UserProgramPanel::Load(Prompts& prompts)
+{
+    return files.Load(prompts);
+}
+
+FileLoad UserProgramPanel::Load(const std::string& path)
+{
+    return files.LoadPath(path);
+}
+
+UserDownloadStart UserProgramPanel::StartDownload()
+{
+    return StartUserDownload(context.link, context.machineInfo, context.userImage);
 }

@@ -1,16 +1,20 @@
 #pragma once
 
+#include "FilePanel.h"
+#include "ToolContext.h"
 #include "UserDownload.h"
 
 #include <memory>
 #include <string>
 
 class DeviceLink;
+class Prompts;
 struct MachineInfo;
 struct UserImage;
 
-// What the user program panel does around a download, shared by the window
-// and the command-line front end.
+// What the user program panel decides, shared by the window and the command
+// line: loading a program, and everything its "Download" button does up to
+// the download dialog.
 
 // Why a download is not started. Each has its own text (RefusalText).
 enum class UserDownloadRefusal {
@@ -33,6 +37,9 @@ struct UserDownloadCheck {
 // dataAsLoaded, from which every download restores the image.
 void KeepUserImageAsLoaded(UserImage& image);
 
+// LoadUserFile, then, when the file passed, KeepUserImageAsLoaded.
+void LoadUserProgram(const std::string& path, UserImage& image);
+
 // The checks before a download, on a MachineInfo just read: the machine
 // answered, its factory data is there, the hardware version matches the
 // program's (bits 8 to 23), the user area can be erased in steps (a step of 0
@@ -53,10 +60,28 @@ struct UserDownloadStart {
 };
 
 // Runs the full readout into `info`, the checks, PrepareUserImage, and hands
-// back a started download (UserResultText reads "Not done") or the refusal,
-// to be shown where the download's result goes. The front end then ticks the
-// download to its end, shows its result text and runs the full readout again.
-UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image,
-                                    std::string& resultText = UserResultText);
-// The same on TheMachineInfo() and TheUserImage().
-UserDownloadStart StartUserDownload(DeviceLink& link);
+// back a started download or the refusal, to be shown where the download's
+// result goes. The front end then runs the download to its end (keeping the
+// process-wide UserResultText in step), shows its result text and runs the
+// full readout again.
+UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image);
+
+// The panel's two buttons on the process-wide objects of a context.
+class UserProgramPanel {
+public:
+    explicit UserProgramPanel(const ToolContext& context);
+
+    // "Load": the open dialog, the "UserDir" folder, LoadUserProgram. After a
+    // good load the front end runs the full readout, which decides whether
+    // "Download" is enabled.
+    FileLoad Load(Prompts& prompts);
+    // The same for a path given without a dialog.
+    FileLoad Load(const std::string& path);
+    // "Download": StartUserDownload on the context's link, MachineInfo and
+    // UserImage.
+    UserDownloadStart StartDownload();
+
+private:
+    ToolContext context;
+    FilePanel files;
+};

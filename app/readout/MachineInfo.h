@@ -53,7 +53,8 @@ struct MachineInfo {
     std::string driversText;
 };
 
-// The process-wide record of the last readout, alive for the whole run.
+// The process-wide record of the last readout, alive for the whole run. Only
+// a program's entry reaches it, to hand it on in the ToolContext.
 MachineInfo& TheMachineInfo();
 
 namespace Readout {
@@ -72,12 +73,12 @@ std::string DriverListCutText();
 
 // The short readout: wake-up and identity only. Leaves factoryInfoRead and
 // mainInfoRead false.
-void ReadIdentOnly(DeviceLink& link, MachineInfo& info = TheMachineInfo());
+void ReadIdentOnly(DeviceLink& link, MachineInfo& info);
 
 // The full readout: identity, factory directory and data block, program
 // loader, factory drivers, then the user area's main record, programs and
 // drivers. Stops at the first failed request with statusText "No answer".
-void ReadMachineInfo(DeviceLink& link, MachineInfo& info = TheMachineInfo());
+void ReadMachineInfo(DeviceLink& link, MachineInfo& info);
 
 // Reads the 24-bit flash word (3 bytes, least significant first) at address.
 // False and value 0 when the request fails.
@@ -85,5 +86,7 @@ bool ReadFlashWord(DeviceLink& link, std::uint32_t address, std::uint32_t& value
 
 // "V%X.%02X %c" of a version word; a letter byte of 0 ends the text after the blank.
 std::string VersionText(std::uint32_t versionWord);
+// "Hard ident : %08lX, flash ident : %08lX": the identity line.
+std::string IdentText(std::uint32_t hardIdent, std::uint32_t flashIdent);
 // "type 0x%02X V%X.%02X;  " of a driver word.
 std::string DriverText(std::uint32_t driverWord);

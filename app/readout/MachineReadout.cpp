@@ -2,9 +2,9 @@
 
 #include "ByteOrder.h"
 #include "DeviceLink.h"
+#include "TextFormat.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -14,19 +14,55 @@ constexpr const char* kProgramMissing = "Program missing";
 constexpr const char* kProgramNotPresent = "Program not present";
 constexpr const char* kNoDrivers = "No drivers";
 
-// Byte counts of the structures read in one request.
-constexpr unsigned kFactoryDirectorySize = 30;
-constexpr unsigned kFactoryDataBlockSize = 51;
-constexpr unsigned kDriverRecordTailSize = 6;  // driver word, next address
+// The word at kFactoryAreaAddress counts the words between the area's head and
+// the factory directory, which lies at kFactoryAreaAddress + 6 + 3 * count.
+constexpr std::uint32_t kDirectoryBase = Readout::kFactoryAreaAddress + 6;
 
-// Offsets in the factory data block.
-constexpr unsigned kSerialNumberOffset = 9;
-constexpr unsigned kMachineNameOffset = 18;
+// The factory directory: ten flash words read in one request.
+namespace Directory {
+constexpr unsigned kSize = 30;
+constexpr unsigned kMiniBootVersion = 0;
+constexpr unsigned kFactoryDataAddress = 3;
+constexpr unsigned kUserAreaAddress = 6;
+constexpr unsigned kUserAreaLength = 9;
+constexpr unsigned kEraseStep = 12;
+constexpr unsigned kProgramLoaderAddress = 15;
+constexpr unsigned kFactoryDriverList = 18;
+}  // namespace Directory
 
-// Offsets in the main record.
-constexpr std::uint32_t kVersionOffset = 3;
-constexpr std::uint32_t kProgram1Offset = 9;
-constexpr std::uint32_t kProgram2Offset = 12;
+// The factory data block, read in one request.
+namespace DataBlock {
+constexpr unsigned kSize = 51;
+constexpr unsigned kHardwareVersion = 0;
+constexpr unsigned kHardwareOptions = 3;
+constexpr unsigned kSerialNumber = 9;
+constexpr unsigned kMachineName = 18;
+}  // namespace DataBlock
+
+// Every record the readout visits (program loader, main record, programs,
+// drivers) holds its version or driver word at this offset.
+constexpr std::uint32_t kRecordVersion = 3;
+
+// The main record: after its version word, the addresses of the two programs.
+namespace MainRecord {
+constexpr std::uint32_t kProgram1Address = 9;
+constexpr std::uint32_t kProgram2Address = 12;
+}  // namespace MainRecord
+
+// The zone table at the start of the user area: the main record, then the
+// head of the driver list.
+namespace UserAreaTable {
+constexpr std::uint32_t kMainRecordAddress = 0;
+constexpr std::uint32_t kDriverListAddress = 3;
+}  // namespace UserAreaTable
+
+// A driver record's tail, read in one request from the record's offset 3:
+// the driver word, then the address of the next record.
+namespace DriverRecord {
+constexpr unsigned kTailSize = 6;
+constexpr unsigned kDriverWord = 0;
+constexpr unsigned kNextAddress = 3;
+}  // namespace DriverRecord
 
 // A flash word: 24 bits, least significant byte first.
 constexpr std::uint32_t Word(const std::uint8_t* at)
@@ -39,12 +75,14 @@ std::uint32_t Pointer(std::uint32_t word)
     return word == Readout::kErasedWord ? 0 : word;
 }
 
-template <typename... Args>
-std::string Format(const char* format, Args... args)
+// The three flags cleared and the status emptied: a readout that stops early
+// never leaves a flag of an earlier one standing.
+void StartReadout(MachineInfo& info)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
+    info.answered = false;
+    info.factoryInfoRead = false;
+    info.mainInfoRead = false;
+    info.statusText.clear();
 }
 
 // Copies a serial number or machine name field and tells whether it is
@@ -72,10 +110,7 @@ public:
 
     void Run()
     {
-        info.answered = false;
-        info.factoryInfoRead = false;
-        info.mainInfoRead = false;
-        info.statusText.clear();
+        StartReadout(info);
         link.Select(Command::kSelectCode);
 
         switch (Steps()) {
@@ -103,20 +138,19 @@ private:
     {
         if (!link.ReadIdentity(info.hardIdent, info.flashIdent))
             return Outcome::NoAnswer;
-        info.identText = Format("Hard ident : %08lX, flash ident : %08lX", (unsigned long)info.hardIdent,
-                                (unsigned long)info.flashIdent);
+        info.identText = IdentText(info.hardIdent, info.flashIdent);
 
         std::uint32_t count = 0;
         if (!ReadFlashWord(link, Readout::kFactoryAreaAddress, count))
             return Outcome::NoAnswer;
         if (Pointer(count) == 0)
             return Outcome::NoFactoryData;
-        if (!ReadFactorySection(Readout::kFactoryAreaAddress + 6 + 3 * count))
+        if (!ReadFactorySection(kDirectoryBase + 3 * count))
             return Outcome::NoAnswer;
         info.factoryInfoRead = true;
 
         std::uint32_t mainRecord = 0;
-        if (!ReadFlashWord(link, info.userAreaAddress, mainRecord))
+        if (!ReadFlashWord(link, info.userAreaAddress + UserAreaTable::kMainRecordAddress, mainRecord))
             return Outcome::NoAnswer;
         mainRecord = Pointer(mainRecord);
         if (mainRecord == 0)
@@ -126,32 +160,32 @@ private:
 
     bool ReadFactorySection(std::uint32_t directoryAddress)
     {
-        std::uint8_t directory[kFactoryDirectorySize];
+        std::uint8_t directory[Directory::kSize];
         if (!link.ReadFlashBlock(directoryAddress, sizeof directory, directory))
             return false;
-        info.miniBootVersion = Word(directory);
+        info.miniBootVersion = Word(directory + Directory::kMiniBootVersion);
         info.miniBootText = VersionText(info.miniBootVersion);
-        info.factoryDataAddress = Word(directory + 3);
-        info.userAreaAddress = Word(directory + 6);
-        info.userAreaLength = Word(directory + 9);
-        info.eraseStep = Word(directory + 12);
-        info.programLoaderAddress = Pointer(Word(directory + 15));
-        info.factoryDriverList = Pointer(Word(directory + 18));
+        info.factoryDataAddress = Word(directory + Directory::kFactoryDataAddress);
+        info.userAreaAddress = Word(directory + Directory::kUserAreaAddress);
+        info.userAreaLength = Word(directory + Directory::kUserAreaLength);
+        info.eraseStep = Word(directory + Directory::kEraseStep);
+        info.programLoaderAddress = Pointer(Word(directory + Directory::kProgramLoaderAddress));
+        info.factoryDriverList = Pointer(Word(directory + Directory::kFactoryDriverList));
 
-        std::uint8_t data[kFactoryDataBlockSize];
+        std::uint8_t data[DataBlock::kSize];
         if (!link.ReadFlashBlock(info.factoryDataAddress, sizeof data, data))
             return false;
-        info.hardwareVersion = Word(data);
-        info.hardwareVersionText = Format("%06X", unsigned(info.hardwareVersion));
-        info.hardwareOptions = Word(data + 3);
-        info.hardwareOptionsText = Format("0x%06X", unsigned(info.hardwareOptions));
-        info.serialWritten = TakeField(info.serialNumber, data + kSerialNumberOffset);
-        info.nameWritten = TakeField(info.machineName, data + kMachineNameOffset);
+        info.hardwareVersion = Word(data + DataBlock::kHardwareVersion);
+        info.hardwareVersionText = FormatText("%06X", unsigned(info.hardwareVersion));
+        info.hardwareOptions = Word(data + DataBlock::kHardwareOptions);
+        info.hardwareOptionsText = FormatText("0x%06X", unsigned(info.hardwareOptions));
+        info.serialWritten = TakeField(info.serialNumber, data + DataBlock::kSerialNumber);
+        info.nameWritten = TakeField(info.machineName, data + DataBlock::kMachineName);
 
         if (info.programLoaderAddress == 0) {
             info.programLoaderText = kProgramMissing;
         } else {
-            if (!ReadFlashWord(link, info.programLoaderAddress + kVersionOffset, info.programLoaderVersion))
+            if (!ReadFlashWord(link, info.programLoaderAddress + kRecordVersion, info.programLoaderVersion))
                 return false;
             info.programLoaderText = VersionText(info.programLoaderVersion);
         }
@@ -160,14 +194,14 @@ private:
 
     bool ReadMainSection(std::uint32_t mainRecord)
     {
-        if (!ReadFlashWord(link, mainRecord + kVersionOffset, info.mainBootVersion))
+        if (!ReadFlashWord(link, mainRecord + kRecordVersion, info.mainBootVersion))
             return false;
         info.mainBootText = VersionText(info.mainBootVersion);
 
         std::uint32_t program2 = 0;
         std::uint32_t program1 = 0;
-        if (!ReadFlashWord(link, mainRecord + kProgram2Offset, program2)
-            || !ReadFlashWord(link, mainRecord + kProgram1Offset, program1))
+        if (!ReadFlashWord(link, mainRecord + MainRecord::kProgram2Address, program2)
+            || !ReadFlashWord(link, mainRecord + MainRecord::kProgram1Address, program1))
             return false;
         if (!ReadProgramVersion(Pointer(program1), kProgramMissing, info.program1Version, info.program1Text)
             || !ReadProgramVersion(Pointer(program2), kProgramNotPresent, info.program2Version,
@@ -175,7 +209,7 @@ private:
             return false;
 
         std::uint32_t driverList = 0;
-        if (!ReadFlashWord(link, info.userAreaAddress + 3, driverList))
+        if (!ReadFlashWord(link, info.userAreaAddress + UserAreaTable::kDriverListAddress, driverList))
             return false;
         return ReadDriverList(Pointer(driverList), info.driversText);
     }
@@ -187,7 +221,7 @@ private:
             text = absentText;
             return true;
         }
-        if (!ReadFlashWord(link, record + kVersionOffset, version))
+        if (!ReadFlashWord(link, record + kRecordVersion, version))
             return false;
         text = VersionText(version);
         return true;
@@ -208,11 +242,11 @@ private:
                 text += DriverListCutText();
                 break;
             }
-            std::uint8_t tail[kDriverRecordTailSize];
-            if (!link.ReadFlashBlock(record + 3, sizeof tail, tail))
+            std::uint8_t tail[DriverRecord::kTailSize];
+            if (!link.ReadFlashBlock(record + kRecordVersion, sizeof tail, tail))
                 return false;
-            text += DriverText(Word(tail));
-            record = Word(tail + 3);
+            text += DriverText(Word(tail + DriverRecord::kDriverWord));
+            record = Word(tail + DriverRecord::kNextAddress);
         }
         return true;
     }
@@ -231,7 +265,7 @@ MachineInfo& TheMachineInfo()
 
 std::string DriverListCutText()
 {
-    return Format("(list cut after %u records)", Readout::kMaxDriverRecords);
+    return FormatText("(list cut after %u records)", Readout::kMaxDriverRecords);
 }
 
 bool ReadFlashWord(DeviceLink& link, std::uint32_t address, std::uint32_t& value)
@@ -247,24 +281,27 @@ bool ReadFlashWord(DeviceLink& link, std::uint32_t address, std::uint32_t& value
 
 std::string VersionText(std::uint32_t versionWord)
 {
-    std::string text = Format("V%X.%02X ", unsigned(versionWord >> 16 & 0xFF), unsigned(versionWord >> 8 & 0xFF));
+    std::string text = FormatText("V%X.%02X ", unsigned(versionWord >> 16 & 0xFF), unsigned(versionWord >> 8 & 0xFF));
     if (const auto letter = char(versionWord & 0xFF); letter != 0)
         text += letter;
     return text;
 }
 
+std::string IdentText(std::uint32_t hardIdent, std::uint32_t flashIdent)
+{
+    return FormatText("Hard ident : %08lX, flash ident : %08lX", static_cast<unsigned long>(hardIdent),
+                      static_cast<unsigned long>(flashIdent));
+}
+
 std::string DriverText(std::uint32_t driverWord)
 {
-    return Format("type 0x%02X V%X.%02X;  ", unsigned(driverWord & 0xFF), unsigned(driverWord >> 16 & 0xFF),
+    return FormatText("type 0x%02X V%X.%02X;  ", unsigned(driverWord & 0xFF), unsigned(driverWord >> 16 & 0xFF),
                   unsigned(driverWord >> 8 & 0xFF));
 }
 
 void ReadIdentOnly(DeviceLink& link, MachineInfo& info)
 {
-    info.answered = false;
-    info.factoryInfoRead = false;
-    info.mainInfoRead = false;
-    info.statusText.clear();
+    StartReadout(info);
     link.Select(Command::kSelectCode);
     if (link.ReadIdentity(info.hardIdent, info.flashIdent)) {
         info.statusText = kDone;
@@ -272,8 +309,7 @@ void ReadIdentOnly(DeviceLink& link, MachineInfo& info)
     } else {
         info.statusText = kNoAnswer;
     }
-    info.identText = Format("Hard ident : %08lX, flash ident : %08lX", (unsigned long)info.hardIdent,
-                            (unsigned long)info.flashIdent);
+    info.identText = IdentText(info.hardIdent, info.flashIdent);
 }
 
 void ReadMachineInfo(DeviceLink& link, MachineInfo& info)

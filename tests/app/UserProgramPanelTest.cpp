@@ -4,9 +4,13 @@
 #include "MachineFlash.h"
 #include "MachineInfo.h"
 #include "MachinePanel.h"
+#include "ModelClock.h"
+#include "OwnedContext.h"
+#include "ResultTexts.h"
+#include "RunProcedure.h"
 #include "SampleSet.h"
-#include "UserDownloadStart.h"
 #include "UserImage.h"
+#include "UserProgramPanel.h"
 
 #include <QTemporaryDir>
 
@@ -151,17 +155,23 @@ protected:
     {
         const auto path = folder.filePath("program.tbu").toStdString();
         ASSERT_TRUE(WriteFileBytes(path, UserProgramBytes(content)));
-        LoadUserFile(path, image);
+        LoadUserProgram(path, image);
         ASSERT_TRUE(image.loaded) << image.statusText;
-        KeepUserImageAsLoaded(image);
     }
 
-    // Ticks the download to its end; the result text.
+    // Runs the download to its end as a front end does, keeping `result` in
+    // step; the download's result text.
     std::string RunToEnd(UserDownload& download)
     {
-        for (int tick = 0; tick < 1000000 && !download.IsFinished(); ++tick)
-            download.Tick();
+        RunProcedure(download, result, ModelPacedRun(m.machine));
         return download.ResultText();
+    }
+
+    // The panel's context over this fixture's image, MachineInfo and result text.
+    ToolContext Context(DeviceLink& link)
+    {
+        return {link, others.portName, others.factoryImage, image, others.bootImage, info, others.factoryResultText,
+                result, others.symbols};
     }
 
     ModelMachine m;
@@ -170,6 +180,7 @@ protected:
     UserImage image;
     MachineInfo info;
     std::string result;
+    OwnedContext others;
 };
 
 // Load, "Download" twice, then the readout: the machine shows the program's
@@ -179,10 +190,10 @@ TEST_F(DownloadButtonTest, DownloadsTheSampleProgramTwiceInARow)
 {
     for (int download = 0; download < 2; ++download) {
         SCOPED_TRACE(download);
-        auto start = StartUserDownload(m.link, info, image, result);
+        auto start = StartUserDownload(m.link, info, image);
         ASSERT_TRUE(start.check.Accepted()) << start.check.text;
         ASSERT_TRUE(start.download);
-        EXPECT_EQ(result, "Not done");
+        EXPECT_EQ(start.download->ResultText(), "Not done");
         EXPECT_EQ(image.programBase, SampleLayout::kUserProgramBase);
         EXPECT_EQ(RunToEnd(*start.download), "Done");
         EXPECT_EQ(result, "Done");
@@ -205,15 +216,20 @@ TEST_F(DownloadButtonTest, DownloadsTheSampleProgramTwiceInARow)
     EXPECT_EQ(info.driversText, "type 0x10 V2.00;  type 0x11 V1.05;  ");
 }
 
-TEST_F(DownloadButtonTest, ProcessWideImageAndMachineInfoByDefault)
+// The panel of a program's context works on the process-wide image and
+// MachineInfo, and its driver keeps the process-wide result text in step.
+TEST_F(DownloadButtonTest, ProcessWideImageAndMachineInfoThroughTheContext)
 {
+    const ToolContext context = ProcessContext(m.link);
     TheUserImage() = image;
-    auto start = StartUserDownload(m.link);
+    auto start = UserProgramPanel(context).StartDownload();
     ASSERT_TRUE(start.download);
     EXPECT_TRUE(TheMachineInfo().factoryInfoRead);
-    EXPECT_EQ(UserResultText, "Not done");
     start.download->Abort();
-    EXPECT_EQ(RunToEnd(*start.download), "Aborted");
+    ProcedureRun run = ModelPacedRun(m.machine);
+    run.beforeTick = [](Procedure&) { EXPECT_EQ(UserResultText, "Not done"); };
+    RunProcedure(*start.download, context.userResultText, run);
+    EXPECT_EQ(start.download->ResultText(), "Aborted");
     EXPECT_EQ(UserResultText, "Aborted");
     TheUserImage().Release();
 }
@@ -250,7 +266,7 @@ TEST_F(DownloadButtonTest, RefusalsEraseNothing)
         content.hardware = c.hardware;
         Load(content);
         result = "untouched";
-        const auto start = StartUserDownload(machine.link, info, image, result);
+        const auto start = UserProgramPanel(Context(machine.link)).StartDownload();
         EXPECT_FALSE(start.download);
         EXPECT_EQ(start.check.refusal, c.refusal);
         EXPECT_EQ(start.check.text, c.text);

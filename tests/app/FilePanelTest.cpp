@@ -1,0 +1,93 @@
+// The "Load" flow of the file panels: the dialog asked through the prompts,
+// the folder remembered per kind of file, the loader's verdict handed back.
+
+#include "FilePanel.h"
+#include "ScriptedPrompts.h"
+#include "Settings.h"
+
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FilePanelTest : public testing::Test {
+protected:
+    void SetUp() override { QSettings("Orvane", "Quorvex").clear(); }
+
+    // A panel whose loader accepts files ending in "good.tbu" and records the paths it was given.
+    FilePanel Panel(FileKind kind)
+    {
+        return FilePanel(kind, [this](const std::string& path) {
+            loaded.push_back(path);
+            const bool good = path.ends_with("good.tbu");
+            return FilePanel::Loaded{good ? "File is ok : fine" : "Unable to open file", good};
+        });
+    }
+
+    static std::string Setting(const std::string& name)
+    {
+        std::string value = "(missing)";
+        ReadSetting(name, value);
+        return value;
+    }
+
+    ScriptedPrompts prompts;
+    std::vector<std::string> loaded;
+};
+
+TEST_F(FilePanelTest, CancelChangesNothing)
+{
+    FilePanel panel = Panel(FileKind::User);
+    prompts.CancelFile();
+    const FileLoad load = panel.Load(prompts);
+    EXPECT_FALSE(load.chosen);
+    EXPECT_TRUE(loaded.empty());
+    EXPECT_EQ(Setting("UserDir"), "(missing)");
+
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    const OpenFileQuestion& question = prompts.asked[0].open;
+    EXPECT_EQ(question.title, "Open Tessel user program file");
+    ASSERT_EQ(question.filters.size(), 2u);
+    EXPECT_STREQ(question.filters[0].description, "Tessel user program (*.tbu)");
+    EXPECT_STREQ(question.filters[1].pattern, "*.*");
+    EXPECT_EQ(question.defaultSuffix, "tbu");
+    EXPECT_TRUE(question.fileMustExist);
+    EXPECT_EQ(question.initialFolder, "");
+}
+
+TEST_F(FilePanelTest, TheChosenFoldersAreRememberedPerKindAcrossARestart)
+{
+    {
+        FilePanel user = Panel(FileKind::User);
+        prompts.AnswerFile("/data/programs/good.tbu");
+        const FileLoad load = user.Load(prompts);
+        EXPECT_TRUE(load.chosen);
+        EXPECT_EQ(load.path, "/data/programs/good.tbu");
+        EXPECT_EQ(load.statusText, "File is ok : fine");
+        EXPECT_TRUE(load.loaded);
+        EXPECT_EQ(Setting("UserDir"), "/data/programs/");
+
+        prompts.AnswerFile("/data/other/bad.tbu");
+        EXPECT_FALSE(user.Load(prompts).loaded);
+        EXPECT_EQ(prompts.asked[1].open.initialFolder, "/data/programs/");
+        // A cancel after a choice keeps the dialog where it was.
+        prompts.CancelFile();
+        user.Load(prompts);
+        EXPECT_EQ(prompts.asked[2].open.initialFolder, "/data/other/");
+    }
+    FilePanel factory = Panel(FileKind::Factory);
+    prompts.CancelFile();
+    factory.Load(prompts);
+    EXPECT_EQ(prompts.asked[3].open.title, "Open factory image file");
+    EXPECT_EQ(prompts.asked[3].open.initialFolder, "");  // its own folder, not the user panel's
+
+    FilePanel restarted = Panel(FileKind::User);
+    prompts.CancelFile();
+    restarted.Load(prompts);
+    EXPECT_EQ(prompts.asked[4].open.initialFolder, "/data/other/");
+    EXPECT_EQ(prompts.unanswered, 0);
+    EXPECT_EQ(loaded, (std::vector<std::string>{"/data/programs/good.tbu", "/data/other/bad.tbu"}));
+}
+
+}  // namespace
