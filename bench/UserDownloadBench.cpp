@@ -6,9 +6,10 @@
 #include "MachineInfo.h"
 #include "MachineModel.h"
 #include "ModelPortBackend.h"
+#include "RunProcedure.h"
 #include "SampleSet.h"
-#include "UserDownloadStart.h"
 #include "UserImage.h"
+#include "UserProgramPanel.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -21,7 +22,7 @@ namespace {
 using Seconds = std::chrono::duration<double>;
 
 // How a front end spaces its ticks: the window every 60 ms; the command line
-// back to back, pausing a few milliseconds between polls of a busy erase.
+// back to back, pausing as the download hints between polls of a busy erase.
 enum class Pace { Window, CommandLine };
 
 struct Figures {
@@ -42,28 +43,22 @@ Figures Download(const std::string& path, Pace pace)
     link.OpenPort("model");
 
     UserImage image;
-    LoadUserFile(path, image);
-    KeepUserImageAsLoaded(image);
+    LoadUserProgram(path, image);
     MachineInfo info;
     Figures figures;
 
     const auto hostStart = std::chrono::steady_clock::now();
     const auto lineStart = machine.Now();
-    UserDownloadStart start = StartUserDownload(link, info, image, figures.result);
+    UserDownloadStart start = StartUserDownload(link, info, image);
     if (!start.download) {
         figures.result = start.check.text;
         return figures;
     }
-    UserDownload& download = *start.download;
-    while (!download.IsFinished()) {
-        const auto tickStart = machine.Now();
-        download.Tick();
-        ++figures.ticks;
-        if (pace == Pace::Window)
-            machine.AdvanceTo(tickStart + UserDownload::kTickInterval);
-        else if (download.ErasePending())
-            machine.Advance(std::chrono::milliseconds(5));
-    }
+    ProcedureRun run;
+    run.pace = pace == Pace::Window ? ProcedureRun::Pace::TickInterval : ProcedureRun::Pace::BackToBack;
+    run.clock = {[&] { return machine.Now(); }, [&](std::chrono::nanoseconds until) { machine.AdvanceTo(until); }};
+    run.afterTick = [&](const Procedure&) { ++figures.ticks; };
+    RunProcedure(*start.download, figures.result, run);
     figures.line = machine.Now() - lineStart;
     figures.host = std::chrono::steady_clock::now() - hostStart;
     return figures;

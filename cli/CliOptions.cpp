@@ -1,31 +1,8 @@
 #include "CliOptions.h"
 
-#include <algorithm>
-#include <array>
-
-namespace {
-
-struct CommandArity {
-    const char* name;
-    std::size_t minArguments;
-    std::size_t maxArguments;
-};
-
-constexpr std::array kCommands{
-    CommandArity{"ident", 0, 0},
-    CommandArity{"info", 0, 0},
-    CommandArity{"check", 1, 1},
-    CommandArity{"download", 1, 1},
-};
-
-const CommandArity* FindCommand(const std::string& name)
-{
-    const auto found = std::find_if(kCommands.begin(), kCommands.end(),
-                                    [&](const CommandArity& entry) { return name == entry.name; });
-    return found == kCommands.end() ? nullptr : &*found;
-}
-
-}  // namespace
+#include "CliCommands.h"
+#include "FileKinds.h"
+#include "TextFormat.h"
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -60,7 +37,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             if (!value(options.kind))
                 return fail("--kind needs one of user, factory, boot, symbols");
             const std::string& kind = *options.kind;
-            if (kind != "user" && kind != "factory" && kind != "boot" && kind != "symbols")
+            if (!KindByName(kind))
                 return fail("unknown file kind '" + kind + "' (user, factory, boot or symbols)");
         } else if (word == "--symbols") {
             if (!value(options.symbols))
@@ -77,18 +54,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 
     options.command = arguments[i];
     options.arguments.assign(arguments.begin() + long(i) + 1, arguments.end());
-    const CommandArity* arity = FindCommand(options.command);
-    if (!arity)
+    const CliCommand* command = FindCliCommand(options.command);
+    if (!command)
         return fail("unknown command '" + options.command + "'");
     const std::size_t count = options.arguments.size();
-    if (count < arity->minArguments || count > arity->maxArguments)
+    if (count < command->minArguments || count > command->maxArguments)
         return fail("wrong number of arguments for '" + options.command + "'");
     return parsed;
 }
 
 std::string UsageText()
 {
-    return R"(usage: mirelle-cli [--port NAME] [--json] [--trace] [--yes] COMMAND [ARGUMENT...]
+    std::string text = R"(usage: mirelle-cli [--port NAME] [--json] [--trace] [--yes] COMMAND [ARGUMENT...]
 
 Service tool for the Mirelle recorder on a serial line.
 
@@ -102,12 +79,16 @@ Options:
                   instead of going by its extension
 
 Commands:
-  ident           read the machine's identity
-  info            read the machine's information, one panel row a line
-  check FILE      load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict
-  download FILE   download a user program (.tbu) into the machine
-
+)";
+    for (const CliCommand& command : CliCommands()) {
+        std::string usage = command.name;
+        if (*command.synopsis)
+            usage += std::string(" ") + command.synopsis;
+        text += FormatText("  %-16s%s\n", usage.c_str(), command.help);
+    }
+    text += R"(
 Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
 4 the machine refused or failed the operation, 5 aborted.
 )";
+    return text;
 }

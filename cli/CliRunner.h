@@ -1,9 +1,12 @@
 #pragma once
 
-#include <cstdio>
-#include <string>
-#include <vector>
+#include "CliOptions.h"
+#include "ExitCode.h"
 
-// Runs one mirelle-cli command line: results to `out`, progress, trace and
-// diagnostics to `err`. Returns the exit code (ExitCode.h).
-int RunCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
+#include <cstdio>
+
+struct ToolContext;
+
+// Runs one parsed mirelle-cli command line on the process-wide objects of
+// `context`: results to `out`, progress, trace and diagnostics to `err`.
+ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* out, std::FILE* err);

@@ -1,11 +1,24 @@
 #pragma once
 
+#include "Procedure.h"
+
 // Exit codes of mirelle-cli; scripts rely on them.
-enum ExitCode : int {
-    kDone = 0,
-    kNoAnswer = 1,      // the machine did not answer
-    kUsage = 2,         // the command line was wrong
-    kFileRefused = 3,   // a file could not be read or was refused
-    kMachineRefused = 4, // the machine refused or failed the operation
-    kAborted = 5,
+enum class ExitCode : int {
+    Done = 0,
+    NoAnswer = 1,        // the machine did not answer
+    Usage = 2,           // the command line was wrong
+    FileRefused = 3,     // a file could not be read or was refused
+    MachineRefused = 4,  // the machine refused or failed the operation
+    Aborted = 5,
 };
+
+// The exit code of a procedure's outcome: a bad status is the machine's refusal.
+constexpr ExitCode ExitCodeOf(ProcedureResult result)
+{
+    switch (result) {
+    case ProcedureResult::Done: return ExitCode::Done;
+    case ProcedureResult::NoAnswer: return ExitCode::NoAnswer;
+    case ProcedureResult::Aborted: return ExitCode::Aborted;
+    default: return ExitCode::MachineRefused;
+    }
+}

@@ -1,5 +1,8 @@
 // mirelle-cli: the service tool's main use from a shell or a script.
 #include "CliRunner.h"
+#include "CliSession.h"
+#include "DeviceLink.h"
+#include "ToolContext.h"
 
 #include <QCoreApplication>
 
@@ -9,10 +12,14 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    const ParsedCommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    // The one link of this run, over the port backend the options ask for.
+    DeviceLink link(CliPortBackend(commandLine.options, stderr));
+    const ToolContext context = ProcessContext(link);
     try {
-        return RunCli(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
+        return int(RunCli(commandLine, context, stdout, stderr));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "mirelle-cli: %s\n", error.what());
-        return 4;
+        return int(ExitCode::MachineRefused);
     }
 }

@@ -2,10 +2,12 @@
 // trace of the line and the progress lines.
 #include "CliOptions.h"
 #include "CliRunner.h"
+#include "CliSession.h"
 #include "DeviceLink.h"
 #include "ExitCode.h"
 #include "Progress.h"
 #include "ScriptedPeer.h"
+#include "ToolContext.h"
 #include "TracingBackend.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +19,14 @@ using testing::HasSubstr;
 using testing::MatchesRegex;
 
 namespace {
+
+// What mirelle-cli's main() does, on the test's own streams.
+ExitCode RunCommandLine(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err)
+{
+    const ParsedCommandLine commandLine = ParseCommandLine(arguments);
+    DeviceLink link(CliPortBackend(commandLine.options, err));
+    return RunCli(commandLine, ProcessContext(link), out, err);
+}
 
 // Everything written to a FILE*, as text.
 class CapturedStream {
@@ -67,21 +77,21 @@ TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
     };
     for (const auto& arguments : wrong) {
         CapturedStream out, err;
-        EXPECT_EQ(RunCli(arguments, out.Get(), err.Get()), kUsage) << testing::PrintToString(arguments);
+        EXPECT_EQ(RunCommandLine(arguments, out.Get(), err.Get()), ExitCode::Usage) << testing::PrintToString(arguments);
         EXPECT_EQ(out.Text(), "");
         EXPECT_THAT(err.Text(), HasSubstr("usage: mirelle-cli"));
     }
     CapturedStream out, err;
-    EXPECT_EQ(RunCli({"--help"}, out.Get(), err.Get()), kDone);
+    EXPECT_EQ(RunCommandLine({"--help"}, out.Get(), err.Get()), ExitCode::Done);
     EXPECT_THAT(out.Text(), HasSubstr("Exit codes"));
 }
 
 TEST(CliOptionsTest, CheckRefusesAFileItCannotTellTheKindOf)
 {
     CapturedStream out, err;
-    EXPECT_EQ(RunCli({"check", "firmware.bin"}, out.Get(), err.Get()), kUsage);
+    EXPECT_EQ(RunCommandLine({"check", "firmware.bin"}, out.Get(), err.Get()), ExitCode::Usage);
     EXPECT_THAT(err.Text(), HasSubstr("--kind"));
-    EXPECT_EQ(RunCli({"check", "/no/such/file.tbu"}, out.Get(), err.Get()), kFileRefused);
+    EXPECT_EQ(RunCommandLine({"check", "/no/such/file.tbu"}, out.Get(), err.Get()), ExitCode::FileRefused);
     EXPECT_EQ(out.Text(), "Unable to open file\n");
 }
 
@@ -135,7 +145,7 @@ TEST(CliWithoutMachineTest, APortThatCannotBeOpenedReadsAsNoAnswer)
              std::vector<std::string>{"download", QUORVEX_SAMPLES_DIR "/sample-user.tbu"},  // no port stored
          }) {
         CapturedStream out, err;
-        EXPECT_EQ(RunCli(arguments, out.Get(), err.Get()), kNoAnswer) << testing::PrintToString(arguments);
+        EXPECT_EQ(RunCommandLine(arguments, out.Get(), err.Get()), ExitCode::NoAnswer) << testing::PrintToString(arguments);
         EXPECT_THAT(out.Text(), testing::StartsWith(arguments.back() == "info" ? "Status\tNo answer\n" : "No answer\n"));
         EXPECT_THAT(err.Text(), testing::AnyOf(HasSubstr("/dev/no-such-port : Not available"),
                                                HasSubstr("No port selected")));

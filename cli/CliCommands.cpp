@@ -1,0 +1,117 @@
+#include "CliCommands.h"
+
+#include "BootImage.h"
+#include "CliSession.h"
+#include "FactoryImage.h"
+#include "FileKinds.h"
+#include "MachineInfo.h"
+#include "SymbolTable.h"
+#include "UserImage.h"
+#include "UserProgramPanel.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+ExitCode Ident(CliSession& session, const Arguments&)
+{
+    session.OpenLink();
+    MachineInfo& info = session.context.machineInfo;
+    ReadIdentOnly(session.context.link, info);
+    session.Say(info.answered ? info.identText : info.statusText);
+    return info.answered ? ExitCode::Done : ExitCode::NoAnswer;
+}
+
+ExitCode Info(CliSession& session, const Arguments&)
+{
+    session.OpenLink();
+    MachineInfo& info = session.context.machineInfo;
+    ReadMachineInfo(session.context.link, info);
+    session.PrintPanel(info);
+    return info.answered ? ExitCode::Done : ExitCode::NoAnswer;
+}
+
+ExitCode Check(CliSession& session, const Arguments& arguments)
+{
+    const std::string& path = arguments[0];
+    const auto kind = session.options.kind ? KindByName(*session.options.kind) : KindOfPath(path);
+    if (!kind) {
+        session.Complain("cannot tell the kind of '" + path + "' from its extension: give --kind");
+        return ExitCode::Usage;
+    }
+    const ToolContext& context = session.context;
+    bool loaded = false;
+    switch (*kind) {
+    case FileKind::User:
+        LoadUserFile(path, context.userImage);
+        session.Say(context.userImage.statusText);
+        loaded = context.userImage.loaded;
+        break;
+    case FileKind::Factory:
+        LoadFactoryFile(path, context.factoryImage);
+        session.Say(context.factoryImage.statusText);
+        loaded = context.factoryImage.loaded;
+        break;
+    case FileKind::Boot:
+        LoadBootFile(path, context.bootImage);
+        session.Say(context.bootImage.statusText);
+        loaded = context.bootImage.loaded;
+        break;
+    case FileKind::Symbols:
+        loaded = context.symbols.LoadSymbolFile(path);
+        session.Say(std::string(loaded ? "File loaded" : "File not loaded") + "\t"
+                    + std::to_string(context.symbols.Count()) + " records");
+        break;
+    }
+    return loaded ? ExitCode::Done : ExitCode::FileRefused;
+}
+
+ExitCode Download(CliSession& session, const Arguments& arguments)
+{
+    UserProgramPanel panel(session.context);
+    const FileLoad load = panel.Load(arguments[0]);
+    if (!load.loaded) {
+        session.Say(load.statusText);
+        return ExitCode::FileRefused;
+    }
+    session.Note(load.statusText);
+    session.OpenLink();
+
+    const UserDownloadStart start = panel.StartDownload();
+    if (!start.check.Accepted()) {
+        session.Say(start.check.text);
+        switch (start.check.refusal) {
+        case UserDownloadRefusal::NoAnswer: return ExitCode::NoAnswer;
+        case UserDownloadRefusal::NotLoaded: return ExitCode::FileRefused;
+        default: return ExitCode::MachineRefused;
+        }
+    }
+    const ExitCode code = session.RunWithProgress(*start.download, session.context.userResultText);
+    // As the window does: read the machine again so the new versions show.
+    ReadMachineInfo(session.context.link, session.context.machineInfo);
+    return code;
+}
+
+constexpr std::array kCommands{
+    CliCommand{"ident", "", 0, 0, "read the machine's identity", Ident},
+    CliCommand{"info", "", 0, 0, "read the machine's information, one panel row a line", Info},
+    CliCommand{"check", "FILE", 1, 1, "load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict", Check},
+    CliCommand{"download", "FILE", 1, 1, "download a user program (.tbu) into the machine", Download},
+};
+
+}  // namespace
+
+std::span<const CliCommand> CliCommands()
+{
+    return kCommands;
+}
+
+const CliCommand* FindCliCommand(std::string_view name)
+{
+    const auto found = std::find_if(kCommands.begin(), kCommands.end(),
+                                    [&](const CliCommand& command) { return name == command.name; });
+    return found == kCommands.end() ? nullptr : &*found;
+}

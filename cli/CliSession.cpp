@@ -1,0 +1,107 @@
+#include "CliSession.h"
+
+#include "DeviceLink.h"
+#include "Interrupt.h"
+#include "MachineInfoJson.h"
+#include "MachinePanel.h"
+#include "Progress.h"
+#include "QtPortBackend.h"
+#include "RunProcedure.h"
+#include "Settings.h"
+#include "TracingBackend.h"
+
+#include <QString>
+
+namespace {
+
+std::string Printable(const std::string& latin1)
+{
+    return QString::fromLatin1(latin1.data(), qsizetype(latin1.size())).toStdString();
+}
+
+}  // namespace
+
+CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* out, std::FILE* err)
+    : options(options), context(context), out(out), err(err)
+{
+}
+
+void CliSession::Say(const std::string& latin1Line)
+{
+    std::fprintf(out, "%s\n", Printable(latin1Line).c_str());
+    std::fflush(out);  // results keep their place among progress lines
+}
+
+void CliSession::Note(const std::string& latin1Line)
+{
+    std::fprintf(err, "%s\n", Printable(latin1Line).c_str());
+    std::fflush(err);
+}
+
+void CliSession::Complain(const std::string& line)
+{
+    std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
+}
+
+void CliSession::OpenLink()
+{
+    std::string portName;
+    if (options.port) {
+        portName = *options.port;
+    } else {
+        try {
+            ReadSetting("ComPort", portName);
+        } catch (const SettingsError& error) {
+            Complain(error.what());
+        }
+    }
+    if (portName.empty()) {
+        Complain("No port selected: give --port NAME");
+        return;
+    }
+    context.portName = portName;
+    if (!context.link.OpenPort(portName))
+        Complain(portName + " : Not available");
+}
+
+void CliSession::PrintPanel(const MachineInfo& info)
+{
+    if (options.json) {
+        std::fputs(MachineInfoJson(info).c_str(), out);
+        return;
+    }
+    const MachinePanel panel = FillMachinePanel(info);
+    Say("Status\t" + panel.statusText);
+    for (const PanelRow& row : panel.rows)
+        Say(row.caption + "\t" + row.text);
+}
+
+ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText)
+{
+    {
+        InterruptGuard interrupt;
+        ProgressDisplay progress(err);
+        ProcedureRun run;
+        run.beforeTick = [](Procedure& running) {
+            if (InterruptGuard::Requested())
+                running.Abort();
+        };
+        run.afterTick = [&](const Procedure& running) {
+            if (running.IsFinished())
+                return;
+            const ProcedureProgress work = running.Work();
+            progress.Show(running.StatusText(), work.position, work.maximum);
+        };
+        RunProcedure(procedure, resultText, run);
+    }
+    Say(procedure.ResultText());
+    return ExitCodeOf(procedure.Outcome());
+}
+
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err)
+{
+    std::unique_ptr<PortBackend> backend = std::make_unique<QtPortBackend>();
+    if (options.trace)
+        backend = std::make_unique<TracingBackend>(std::move(backend), err);
+    return backend;
+}

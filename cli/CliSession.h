@@ -1,0 +1,52 @@
+#pragma once
+
+#include "CliOptions.h"
+#include "ExitCode.h"
+#include "ToolContext.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class PortBackend;
+class Procedure;
+struct MachineInfo;
+
+// What every command of mirelle-cli works with: the options, the context of
+// the process-wide objects, and the two streams (results on `out`; progress,
+// trace and diagnostics on `err`).
+class CliSession {
+public:
+    CliSession(const CliOptions& options, const ToolContext& context, std::FILE* out, std::FILE* err);
+
+    const CliOptions& options;
+    ToolContext context;
+
+    // A result line on `out`. Texts from the machine and from files are
+    // bytes, one Latin-1 character each.
+    void Say(const std::string& latin1Line);
+    // A line on `err` as it stands (a loaded file's summary).
+    void Note(const std::string& latin1Line);
+    // A diagnostic on `err`: "mirelle-cli: " and the line.
+    void Complain(const std::string& line);
+
+    // Opens the port given with --port, else the one the tool has stored. A
+    // port that cannot be opened is said on `err`; the commands then find no
+    // machine, as the window's would.
+    void OpenLink();
+
+    // Prints the machine information panel for a readout, or the JSON object.
+    void PrintPanel(const MachineInfo& info);
+
+    // Runs a procedure to its end with progress on `err` and Ctrl-C as its
+    // Abort button, keeping `resultText` in step; then prints the result text.
+    ExitCode RunWithProgress(Procedure& procedure, std::string& resultText);
+
+private:
+    std::FILE* out;
+    std::FILE* err;
+};
+
+// The port backend the options ask for: the operating system's serial ports,
+// traced on `err` with --trace.
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err);

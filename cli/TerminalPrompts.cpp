@@ -1,0 +1,46 @@
+#include "TerminalPrompts.h"
+
+#include <QString>
+
+#include <unistd.h>
+
+TerminalPrompts::TerminalPrompts(bool yes, std::FILE* in, std::FILE* out, std::FILE* err)
+    : yes(yes), in(in), out(out), err(err)
+{
+}
+
+std::optional<std::string> TerminalPrompts::OpenFile(const OpenFileQuestion&)
+{
+    return std::nullopt;
+}
+
+std::optional<std::string> TerminalPrompts::SaveFile(const SaveFileQuestion&)
+{
+    return std::nullopt;
+}
+
+bool TerminalPrompts::CanConfirm() const
+{
+    return yes || isatty(fileno(in)) != 0;
+}
+
+bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
+{
+    if (yes)
+        return true;
+    if (!CanConfirm())
+        return false;
+    std::fprintf(err, "%s [y/N] ", text.c_str());
+    std::fflush(err);
+    char line[64] = {};
+    if (!std::fgets(line, sizeof line, in))
+        return false;
+    const QString answer = QString::fromLocal8Bit(line).trimmed().toLower();
+    return answer == "y" || answer == "yes";
+}
+
+void TerminalPrompts::Error(const std::string&, const std::string& text)
+{
+    std::fprintf(out, "%s\n", text.c_str());
+    std::fflush(out);
+}
