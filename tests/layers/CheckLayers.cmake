@@ -1,0 +1,107 @@
+cmake_minimum_required(VERSION 3.25)
+# cmake -DSOURCE_DIR=... -DLINKS=... -DGUI_HEADERS=... -P CheckLayers.cmake
+# Fails with one line per breach of the layers.
+
+set(breaches "")
+
+# 1. Core libraries link Qt Core at most.
+file(STRINGS ${LINKS} lines)
+foreach(line ${lines})
+  string(REGEX MATCH "^([^=]+)=(.*)$" _ "${line}")
+  set(target ${CMAKE_MATCH_1})
+  string(REPLACE ";" " " closure "${CMAKE_MATCH_2}")
+  separate_arguments(closure)
+  foreach(library ${closure})
+    if(library MATCHES "^Qt6::" AND NOT library MATCHES "^Qt6::(Core|SerialPort)$")
+      list(APPEND breaches "${target} links ${library}")
+    endif()
+    if(library MATCHES "_ui$")
+      list(APPEND breaches "${target} links the window library ${library}")
+    endif()
+  endforeach()
+endforeach()
+
+# 2. Folders include only what lies below them. A ui folder may include
+# what its folder may, its folder itself, and the ui folders below it.
+set(core_folders common link images procedures console app)
+set(below_common "")
+set(below_link common)
+set(below_images common)
+set(below_procedures link images common)
+set(below_console link images common)
+set(below_app procedures console link images common)
+
+file(READ ${GUI_HEADERS} gui_headers)
+
+# Where each of the project's own headers lives.
+file(GLOB_RECURSE headers RELATIVE ${SOURCE_DIR}
+  ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/link/*.h ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/procedures/*.h
+  ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/app/*.h ${SOURCE_DIR}/cli/*.h ${SOURCE_DIR}/sim/*.h
+  ${SOURCE_DIR}/samples/*.h)
+foreach(header ${headers})
+  get_filename_component(name ${header} NAME)
+  string(REGEX MATCH "^([^/]+)(/ui)?" folder "${header}")
+  set(home_${name} ${folder})
+endforeach()
+
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
+  ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/link/*.h ${SOURCE_DIR}/link/*.cpp
+  ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/images/*.cpp ${SOURCE_DIR}/procedures/*.h ${SOURCE_DIR}/procedures/*.cpp
+  ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/console/*.cpp ${SOURCE_DIR}/app/*.h ${SOURCE_DIR}/app/*.cpp)
+foreach(source ${sources})
+  string(REGEX MATCH "^([^/]+)(/ui)?" folder "${source}")
+  set(top ${CMAKE_MATCH_1})
+  set(is_ui ${CMAKE_MATCH_2})
+  set(allowed ${top} ${below_${top}})
+  if(is_ui)
+    list(APPEND allowed ${top}/ui)
+    foreach(lower ${below_${top}})
+      list(APPEND allowed ${lower}/ui)
+    endforeach()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(include ${includes})
+    string(REGEX MATCH "[<\"]([^>\"]+)[>\"]" _ "${include}")
+    set(included ${CMAKE_MATCH_1})
+    string(REGEX MATCH "^[^/]+" first "${included}")
+    if(NOT is_ui AND (first STREQUAL "QtWidgets" OR first STREQUAL "QtGui" OR first IN_LIST gui_headers))
+      list(APPEND breaches "${source} includes the window header <${included}>")
+    endif()
+    get_filename_component(name "${included}" NAME)
+    if(DEFINED home_${name} AND NOT home_${name} IN_LIST allowed)
+      list(APPEND breaches "${source} (${folder}) includes ${included} from ${home_${name}}")
+    endif()
+  endforeach()
+endforeach()
+
+# 3. Only a program's entry reaches the process-wide objects; the units that
+# define them, and the context that gathers them, name them too.
+set(process_wide "The(DeviceLink|MachineInfo|UserImage|FactoryImage|BootImage|SymbolTable)\\(|currentPortName|UserResultText|FactoryResultText")
+set(owners link/DeviceLink.h link/DeviceLink.cpp app/readout/MachineInfo.h app/readout/MachineReadout.cpp
+  images/UserImage.h images/UserImage.cpp images/FactoryImage.h images/FactoryImage.cpp images/BootImage.h
+  images/BootImage.cpp images/SymbolTable.h images/SymbolTable.cpp procedures/ResultTexts.h
+  procedures/ResultTexts.cpp app/ToolContext.cpp)
+file(GLOB_RECURSE product RELATIVE ${SOURCE_DIR}
+  ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/link/*.cpp ${SOURCE_DIR}/link/*.h
+  ${SOURCE_DIR}/images/*.cpp ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/procedures/*.cpp ${SOURCE_DIR}/procedures/*.h
+  ${SOURCE_DIR}/console/*.cpp ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/app/*.h
+  ${SOURCE_DIR}/cli/*.cpp ${SOURCE_DIR}/cli/*.h)
+foreach(source ${product})
+  get_filename_component(name ${source} NAME)
+  if(source IN_LIST owners OR name STREQUAL "main.cpp")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${source} uses REGEX "${process_wide}")
+  foreach(use ${uses})
+    if(NOT use MATCHES "^[ \t]*//")
+      string(STRIP "${use}" use)
+      list(APPEND breaches "${source} reaches a process-wide object: ${use}")
+    endif()
+  endforeach()
+endforeach()
+
+if(breaches)
+  list(JOIN breaches "\n  " text)
+  message(FATAL_ERROR "The layers are broken:\n  ${text}")
+endif()
+message(STATUS "Layers hold: ${CMAKE_CURRENT_LIST_FILE}")
