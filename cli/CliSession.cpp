@@ -9,6 +9,7 @@
 #include "RunProcedure.h"
 #include "Settings.h"
 #include "TracingBackend.h"
+#include "UserImage.h"
 
 #include <QString>
 
@@ -70,7 +71,7 @@ void CliSession::PrintPanel(const MachineInfo& info)
         std::fputs(MachineInfoJson(info).c_str(), out);
         return;
     }
-    const MachinePanel panel = FillMachinePanel(info);
+    const MachinePanel panel = FillMachinePanel(info, context.userImage.loaded);
     Say("Status\t" + panel.statusText);
     for (const PanelRow& row : panel.rows)
         Say(row.caption + "\t" + row.text);

@@ -27,3 +27,22 @@ std::string ResolvePortDevice(const std::string& portName)
     return "/dev/ttyS" + std::to_string(*number - 1);
 #endif
 }
+
+std::string PortDeviceHint(const std::string& portName)
+{
+    const std::string device = ResolvePortDevice(portName);
+#ifdef _WIN32
+    return portName + " is " + device;
+#else
+    std::string stored;
+    try {
+        ReadSetting("Ports/" + portName, stored);
+    } catch (const SettingsError&) {
+        stored.clear();
+    }
+    const std::string where = "Ports/" + portName + " in " + SettingsLocation();
+    if (!stored.empty())
+        return portName + " is " + device + " (set by " + where + ")";
+    return portName + " is " + device + "; to use another device, set " + where;
+#endif
+}

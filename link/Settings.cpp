@@ -32,3 +32,8 @@ void WriteSetting(const std::string& name, const std::string& value)
     if (store.status() != QSettings::NoError)
         throw SettingsError(FormatText("Failed to set data for '%s'", name.c_str()));
 }
+
+std::string SettingsLocation()
+{
+    return QSettings(kOrganization, kApplication).fileName().toStdString();
+}

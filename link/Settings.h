@@ -18,3 +18,6 @@ public:
 bool ReadSetting(const std::string& name, std::string& value);
 // Creates the store when missing; throws SettingsError when it refuses the write.
 void WriteSetting(const std::string& name, const std::string& value);
+
+// Where the values are kept, for messages: on Linux the file's path.
+std::string SettingsLocation();

@@ -72,11 +72,12 @@ std::string FieldText(const std::uint8_t* bytes, std::size_t size)
     return std::string(bytes, end);
 }
 
-MachinePanel FillMachinePanel(const MachineInfo& info)
+MachinePanel FillMachinePanel(const MachineInfo& info, bool userImageLoaded)
 {
     MachinePanel panel;
     panel.statusText = info.statusText;
     panel.factoryShown = info.answered && info.factoryInfoRead;
+    panel.userDownloadEnabled = panel.factoryShown && userImageLoaded;
     panel.mainShown = info.answered && info.mainInfoRead;
     if (panel.factoryShown) {
         panel.serialEditEnabled = panel.serialWriteVisible = !info.serialWritten;

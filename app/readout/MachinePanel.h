@@ -33,9 +33,11 @@ struct PanelRow {
 struct MachinePanel {
     std::string statusText;     // RefreshStatusLabel
     std::vector<PanelRow> rows; // top to bottom
-    // answered and factoryInfoRead: the factory rows are filled; the
-    // ProgramUserButton is enabled when, in addition, a user image is loaded.
+    // answered and factoryInfoRead: the factory rows are filled.
     bool factoryShown = false;
+    // The user panel's "Download" (ProgramUserButton): the factory rows are
+    // filled and a user image is loaded.
+    bool userDownloadEnabled = false;
     // answered and mainInfoRead: the main boot, program and driver rows are filled.
     bool mainShown = false;
     // SerialNumberEdit / MachineNameEdit enabled (the field is blank), and their
@@ -50,7 +52,8 @@ struct MachinePanel {
 constexpr const char* kBlankHardwareOptionsText = "0xFFFFFF";
 
 const char* PanelRowCaption(PanelRowId id);
-MachinePanel FillMachinePanel(const MachineInfo& info);
+// `userImageLoaded`: a user program has been loaded (UserImage.loaded).
+MachinePanel FillMachinePanel(const MachineInfo& info, bool userImageLoaded);
 
 // Bytes of a fixed field up to its first zero byte or its end, as text.
 std::string FieldText(const std::uint8_t* bytes, std::size_t size);

@@ -18,7 +18,7 @@ constexpr const char* kFactoryDrivers = "type 0x01 V1.00;  type 0x02 V1.10;  ";
 std::map<std::string, std::string> Rows(const MachineInfo& info)
 {
     std::map<std::string, std::string> rows;
-    for (const auto& row : FillMachinePanel(info).rows)
+    for (const auto& row : FillMachinePanel(info, false).rows)
         rows[row.caption] = row.text;
     return rows;
 }
@@ -59,7 +59,7 @@ TEST_F(ReadoutTest, CompleteReadoutFillsEveryFieldAndLeavesTheStatusEmpty)
     EXPECT_TRUE(info.serialWritten);
     EXPECT_TRUE(info.nameWritten);
 
-    const auto panel = FillMachinePanel(info);
+    const auto panel = FillMachinePanel(info, false);
     EXPECT_TRUE(panel.factoryShown);
     EXPECT_TRUE(panel.mainShown);
     EXPECT_FALSE(panel.serialEditEnabled);
@@ -100,7 +100,7 @@ TEST_F(ReadoutTest, MissingFactoryAreaEndsWithDoneAndOnlyTheIdentity)
         EXPECT_FALSE(info.factoryInfoRead);
         EXPECT_FALSE(info.mainInfoRead);
 
-        const auto panel = FillMachinePanel(info);
+        const auto panel = FillMachinePanel(info, false);
         EXPECT_FALSE(panel.factoryShown);
         EXPECT_FALSE(panel.serialWriteVisible);
         for (const auto& row : panel.rows) {
@@ -153,7 +153,7 @@ TEST_F(ReadoutTest, AFailedRequestAnywhereEndsTheReadoutWithNoAnswer)
         EXPECT_FALSE(info.answered);
         EXPECT_FALSE(info.mainInfoRead);
 
-        const auto panel = FillMachinePanel(info);
+        const auto panel = FillMachinePanel(info, false);
         EXPECT_FALSE(panel.factoryShown);
         EXPECT_FALSE(panel.mainShown);
         for (const auto& row : panel.rows)
@@ -213,7 +213,7 @@ TEST_F(ReadoutTest, SerialNumberAndNameFields)
         if (!c.written) {
             EXPECT_EQ(info.serialNumber[0], 0);
         }
-        const auto panel = FillMachinePanel(info);
+        const auto panel = FillMachinePanel(info, false);
         EXPECT_EQ(panel.serialEditEnabled, !c.written);
         EXPECT_EQ(panel.serialWriteVisible, !c.written);
         EXPECT_EQ(Rows(info)["Serial number :"], c.shown);
@@ -230,7 +230,7 @@ TEST_F(ReadoutTest, SerialNumberAndNameFields)
         MachineInfo info;
         ReadMachineInfo(machine.link, info);
         EXPECT_EQ(info.nameWritten, written);
-        EXPECT_EQ(FillMachinePanel(info).nameWriteVisible, !written);
+        EXPECT_EQ(FillMachinePanel(info, false).nameWriteVisible, !written);
         EXPECT_EQ(Rows(info)["Machine name :"].size(), written ? 33u : 0u);
     }
 }

@@ -1,0 +1,39 @@
+#include "LoaderOptions.h"
+
+LoaderOptions ParseLoaderOptions(const std::vector<std::string>& arguments)
+{
+    LoaderOptions options;
+    for (const std::string& argument : arguments) {
+        if (argument == "--developer")
+            options.developer = true;
+        else if (argument == "--help" || argument == "-h")
+            options.help = true;
+        else if (argument == "--version")
+            options.version = true;
+        else if (options.error.empty())
+            options.error = "mirelle-loader: unknown option '" + argument + "' (see mirelle-loader --help)";
+    }
+    return options;
+}
+
+std::string LoaderUsageText()
+{
+    return R"(usage: mirelle-loader [--developer]
+
+Mirelle series program loader: the service tool's window for the Mirelle
+recorder on a serial line. Pick the port in File > Serial port configuration.
+
+Options:
+  --developer     also show the boot and factory panels and the Tools entries
+                  "Program loader" and "Emulator", for developers and factory staff
+  --help          this text
+  --version       the version
+
+The same jobs without a window: mirelle-cli --help.
+)";
+}
+
+std::string LoaderVersionText()
+{
+    return "Mirelle series program loader V2.00\n";
+}

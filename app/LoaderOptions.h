@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The command line of mirelle-loader: --developer, --help, --version, and
+// nothing else. Read before the application object exists, so that --help
+// and --version need no display.
+struct LoaderOptions {
+    bool developer = false;  // also show the boot and factory panels and the hidden Tools entries
+    bool help = false;
+    bool version = false;
+    std::string error;  // one line, for an option that is not one of these
+};
+
+LoaderOptions ParseLoaderOptions(const std::vector<std::string>& arguments);
+
+std::string LoaderUsageText();
+std::string LoaderVersionText();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+class DeviceLink;
+
+// The port steps of the port dialog, without the dialog: the stored choice
+// read at start-up, the port opened or the link closed for a name, the choice
+// stored, and a user's pick of one of the eight items.
+class PortSelection {
+public:
+    static constexpr int kPortCount = 8;
+
+    PortSelection(DeviceLink& link, std::string& portName);
+
+    // "ComPort" becomes the port name; missing, the name is empty. A value
+    // that is not text leaves the name empty too, and its message ("Invalid
+    // data type for 'ComPort'") is returned for the caller to show; otherwise
+    // the result is empty.
+    std::string LoadPortSetting();
+    // For exactly "com1" .. "com8" opens that port (the link is then Ready or
+    // NotAvailable) and returns the item to select, 1 .. 8; for any other
+    // name closes the link and returns none.
+    std::optional<int> ApplyPort();
+    // Stores the port name as "ComPort", also when it is empty. Throws
+    // SettingsError when the store refuses.
+    void SavePortSetting();
+    // The user picked item 1 .. 8, or none: the name follows, the port is
+    // applied, the choice stored whether or not the port opened. The item
+    // to select.
+    std::optional<int> Pick(std::optional<int> item);
+
+private:
+    DeviceLink& link;
+    std::string& portName;
+};
+
+// "comN" for item N.
+std::string PortNameOfItem(int item);
