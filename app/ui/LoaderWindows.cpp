@@ -1,0 +1,42 @@
+#include "LoaderWindows.h"
+
+#include "BootForm.h"
+#include "ConfigForm.h"
+#include "EmulForm.h"
+#include "MainForm.h"
+#include "ProcedureForm.h"
+#include "ToolContext.h"
+
+TMainForm* MainForm = nullptr;
+TConfigForm* ConfigForm = nullptr;
+TBootForm* BootForm = nullptr;
+TProgramFactoryForm* ProgramFactoryForm = nullptr;
+TProgramUserForm* ProgramUserForm = nullptr;
+TEmulForm* EmulForm = nullptr;
+
+LoaderWindows::LoaderWindows() = default;
+LoaderWindows::LoaderWindows(LoaderWindows&&) noexcept = default;
+
+LoaderWindows::~LoaderWindows()
+{
+    console.reset();
+    user.reset();
+    factory.reset();
+    boot.reset();
+    config.reset();
+    main.reset();
+}
+
+LoaderWindows CreateLoaderWindows(const ToolContext& context, Prompts& prompts, bool developer)
+{
+    LoaderWindows windows;
+    windows.main = std::make_unique<TMainForm>(context, prompts, developer);
+    windows.config = std::make_unique<TConfigForm>(context.link, context.portName, prompts, windows.main.get());
+    windows.boot = std::make_unique<TBootForm>(windows.main.get());
+    windows.factory = std::make_unique<TProgramFactoryForm>(windows.main.get());
+    windows.user = std::make_unique<TProgramUserForm>(windows.main.get());
+    windows.console = std::make_unique<TEmulForm>();
+    windows.main->AttachDialogs({windows.config.get(), windows.boot.get(), windows.factory.get(), windows.user.get(),
+                                 windows.console.get()});
+    return windows;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ToolContext.h"
+#include "UserProgramPanel.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <memory>
+
+namespace Ui {
+class MainForm;
+}
+struct MachinePanel;
+class Prompts;
+class QLabel;
+class TBootForm;
+class TConfigForm;
+class TEmulForm;
+class TProgramFactoryForm;
+class TProgramUserForm;
+
+// The windows the main window shows; all live as long as it does.
+struct LoaderDialogs {
+    TConfigForm* config = nullptr;
+    TBootForm* boot = nullptr;
+    TProgramFactoryForm* factory = nullptr;
+    TProgramUserForm* user = nullptr;
+    TEmulForm* console = nullptr;
+};
+
+// The main window: the machine information panel, the user program panel
+// (and, for developers, the boot and factory panels), the menu and the
+// status line that shows the link's state once a second. Its handlers read
+// their widgets, call one core operation and show what comes back.
+class TMainForm final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `developer`: also show the boot and factory panels and the hidden
+    // Tools entries.
+    TMainForm(const ToolContext& context, Prompts& prompts, bool developer, QWidget* parent = nullptr);
+    // FormDestroy: the image buffers are released with the main window.
+    ~TMainForm() override;
+
+    // The dialogs, created after the main window.
+    void AttachDialogs(const LoaderDialogs& dialogs);
+
+    // The readout (identity only for the factory "Download" button, the
+    // full one for any other sender), then the panel from MachineInfo.
+    void RefreshScreenInfo(QObject* sender);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormShow();
+    void Timer1Timer();
+    void SerialConfigMenuClick();
+    void ExitMenuClick();
+    void EmulatorMenuClick();
+    void LoadUserButtonClick();
+    void ProgramUserButtonClick();
+
+    void ShowMachinePanel(const MachinePanel& panel);
+
+    std::unique_ptr<Ui::MainForm> ui;
+    ToolContext context;
+    Prompts& prompts;
+    UserProgramPanel userPanel;
+    LoaderDialogs dialogs;
+    QTimer Timer1{this};
+    QLabel* statusLine;
+    bool shownOnce = false;
+};

@@ -1,0 +1,52 @@
+// mirelle-loader: the service tool's window.
+#include "DeviceLink.h"
+#include "LoaderApplication.h"
+#include "LoaderOptions.h"
+#include "LoaderWindows.h"
+#include "MainForm.h"
+#include "QtPrompts.h"
+#include "QuitOnSignal.h"
+#include "ToolContext.h"
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char** argv)
+{
+    // Read before the application object, so that --help and --version
+    // need no display.
+    const LoaderOptions options = ParseLoaderOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s\n", options.error.c_str());
+        return 2;
+    }
+    if (options.help || options.version) {
+        std::fputs((options.help ? LoaderUsageText() : LoaderVersionText()).c_str(), stdout);
+        return 0;
+    }
+
+    // Qt sees no option of the command line: the program takes only its own.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    LoaderApplication application(qtArgc, qtArgv);
+    QuitOnSignal();
+    QtPrompts prompts;
+    application.SetPrompts(&prompts);
+    try {
+        // The one link exists before any window.
+        const ToolContext context = ProcessContext(TheDeviceLink());
+        LoaderWindows windows = CreateLoaderWindows(context, prompts, options.developer);
+        MainForm = windows.main.get();
+        ConfigForm = windows.config.get();
+        BootForm = windows.boot.get();
+        ProgramFactoryForm = windows.factory.get();
+        ProgramUserForm = windows.user.get();
+        EmulForm = windows.console.get();
+        prompts.SetParent(MainForm);
+        MainForm->show();
+        application.exec();
+    } catch (const std::exception& error) {
+        application.ShowException(error);
+    }
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "PortSelection.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class ConfigForm;
+}
+class Prompts;
+class QButtonGroup;
+
+// "Serial port": the dialog in which the user picks the machine's port.
+// Creating it opens the stored port; each pick opens the picked one and
+// stores it; "Close" (or Esc) hides the dialog and keeps the port open.
+class TConfigForm final : public QDialog {
+    Q_OBJECT
+
+public:
+    // `portName` is the process-wide name of the selected port. A stored
+    // "ComPort" that is not text is shown through `prompts` as an error,
+    // and the dialog starts with no port selected.
+    TConfigForm(DeviceLink& link, std::string& portName, Prompts& prompts, QWidget* parent = nullptr);
+    ~TConfigForm() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void reject() override;
+
+private:
+    void ComRadioGroupClick(int item);
+    void CloseButtonClick();
+    void ShowSelection(std::optional<int> item);
+    void ShowDeviceHints();
+
+    std::unique_ptr<Ui::ConfigForm> ui;
+    QButtonGroup* items;
+    PortSelection selection;
+};
