@@ -18,10 +18,11 @@
 
 struct ModelMachine {
     MachineModel machine;
+    ModelPortBackend* backend;  // owned by the link
     DeviceLink link;
 
     explicit ModelMachine(const MachineConfig& config = {})
-        : machine(config), link(std::make_unique<ModelPortBackend>(machine))
+        : machine(config), backend(new ModelPortBackend(machine)), link(std::unique_ptr<PortBackend>(backend))
     {
         machine.EraseAllFlash();
         link.OpenPort("/dev/mirelle-model");
