@@ -14,6 +14,7 @@ enum class ProcedureResult {
     EraseStatus,    // ReadFlashStatus reported a failed erase
     ProgramStatus,  // ProgramFlashBlock reported a non-zero status
     Aborted,        // the Abort button, Esc or Ctrl-C
+    WriteFailed,    // the port did not take the bytes of an unanswered stream
 };
 
 // A range and a position in it, as a progress bar shows them.
@@ -27,11 +28,15 @@ struct ProcedureProgress {
 // (user download, factory download, boot stream): a state machine that a
 // front end ticks until it is finished. The window ticks it from its dialog's
 // timer every TickInterval(); the command line and the benchmarks run it to
-// its end with RunProcedure. A procedure never prints, shows or sleeps.
+// its end with RunProcedure. Either calls Start() once, then Tick() until the
+// procedure is finished. A procedure never prints, shows or sleeps.
 class Procedure {
 public:
     virtual ~Procedure() = default;
 
+    // What the dialog does as it is shown, before its timer starts (the boot
+    // stream's header). Most procedures start with their first tick.
+    virtual void Start() {}
     // What one timer tick does: at most one exchange with the machine (the
     // user download's last block and its zone table: two). Nothing once finished.
     virtual void Tick() = 0;

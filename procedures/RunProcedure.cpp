@@ -14,6 +14,7 @@ ProcedureClock ProcedureClock::Steady()
 ProcedureResult RunProcedure(Procedure& procedure, std::string& resultText, const ProcedureRun& run)
 {
     resultText = procedure.ResultText();
+    procedure.Start();
     while (!procedure.IsFinished()) {
         if (run.beforeTick)
             run.beforeTick(procedure);

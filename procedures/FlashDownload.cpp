@@ -1,0 +1,179 @@
+#include "FlashDownload.h"
+
+#include "DeviceLink.h"
+#include "TextFormat.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* kErasingText = "Erasing...";
+constexpr const char* kNoEraseText = "Programming (No erase)...";
+constexpr const char* kProgrammingText = "Programming...";
+constexpr const char* kStandbyText = "Stanby";
+
+constexpr std::uint8_t kFlashDone = 0;
+constexpr std::uint8_t kFlashBusy = 1;
+
+}  // namespace
+
+FlashDownload::FlashDownload(DeviceLink& link, bool erases, std::uint32_t writeAddress,
+                             std::vector<std::uint8_t> data, std::uint32_t trailerAddress,
+                             std::vector<std::uint8_t> trailer)
+    : link(link),
+      writeAddress(writeAddress),
+      data(std::move(data)),
+      trailerAddress(trailerAddress),
+      trailer(std::move(trailer)),
+      erasing(erases),
+      programming(!erases),
+      statusText(erases ? kErasingText : kNoEraseText)
+{
+}
+
+FlashDownload::Phase FlashDownload::CurrentPhase() const
+{
+    if (IsFinished())
+        return Phase::Finished;
+    if (erasing)
+        return Phase::Erasing;
+    if (programming)
+        return Phase::Programming;
+    return Phase::Idle;
+}
+
+FlashDownload::Progress FlashDownload::CurrentProgress() const
+{
+    if (CurrentPhase() == Phase::Erasing)
+        return EraseProgress();
+    return {CurrentPhase(), written, std::uint32_t(data.size())};
+}
+
+ProcedureProgress FlashDownload::Bar() const
+{
+    return {0, data.size(), barPosition};
+}
+
+ProcedureProgress FlashDownload::Work() const
+{
+    const Progress progress = CurrentProgress();
+    return {0, progress.maximum, progress.position};
+}
+
+std::chrono::milliseconds FlashDownload::PauseHint() const
+{
+    return eraseSent ? kErasePollPause : std::chrono::milliseconds(0);
+}
+
+void FlashDownload::Tick()
+{
+    if (IsFinished())
+        return;
+    if (erasing)
+        EraseTick();
+    else if (programming)
+        ProgramTick();
+    else
+        Fail(Result::Aborted);
+}
+
+void FlashDownload::Abort()
+{
+    if (IsFinished())
+        return;
+    erasing = false;
+    eraseSent = false;
+    programming = false;
+}
+
+void FlashDownload::EraseTick()
+{
+    if (!eraseSent) {
+        eraseSent = true;
+        if (!link.EraseFlash(EraseAddress()))
+            Fail(Result::NoAnswer);
+        return;
+    }
+    std::uint8_t status = 0;
+    if (!link.ReadFlashStatus(status)) {
+        Fail(Result::NoAnswer);
+        return;
+    }
+    if (status == kFlashBusy)
+        return;  // ask again on the next tick
+    if (status != kFlashDone) {
+        Fail(Result::EraseStatus, status);
+        return;
+    }
+    eraseSent = false;
+    if (NextErase())
+        return;
+    erasing = false;
+    programming = true;
+    statusText = kProgrammingText;
+}
+
+void FlashDownload::ProgramTick()
+{
+    barPosition = written;
+    const auto length = std::uint32_t(data.size());
+    if (written >= length) {
+        statusText = kStandbyText;
+        barPosition = 0;
+        programming = false;
+        result = Result::Done;
+        resultText = "Done";
+        return;
+    }
+    const std::uint32_t remaining = length - written;
+    const std::uint32_t count = std::min(remaining, kBlockSize);
+    std::uint8_t status = 0;
+    if (!link.ProgramFlashBlock(writeAddress + written, count, data.data() + written, status)) {
+        Fail(Result::NoAnswer);
+        return;
+    }
+    if (count < remaining || trailer.empty()) {
+        written += count;
+        if (status != kFlashDone)
+            Fail(Result::ProgramStatus, status);
+        return;
+    }
+    // The last block went; the trailer follows in the same tick.
+    if (status != kFlashDone) {
+        Fail(Result::ProgramStatus, status);
+        return;
+    }
+    if (!link.ProgramFlashBlock(trailerAddress, unsigned(trailer.size()), trailer.data(), status)) {
+        Fail(Result::NoAnswer);
+        return;
+    }
+    written = length;
+    if (status != kFlashDone)
+        Fail(Result::ProgramStatus, status);
+}
+
+void FlashDownload::Fail(Result kind, std::uint8_t status)
+{
+    eraseSent = false;
+    erasing = false;
+    programming = false;
+    statusText = kStandbyText;
+    result = kind;
+    failedStatus = status;
+    switch (kind) {
+    case Result::NoAnswer:
+        resultText = "No answer";
+        break;
+    case Result::EraseStatus:
+        resultText = FormatText("bad status while erasing : 0x%02X", unsigned(status));
+        break;
+    case Result::ProgramStatus:
+        resultText = FormatText("bad status while programming : 0x%02X", unsigned(status));
+        break;
+    case Result::Aborted:
+        resultText = "Aborted";
+        break;
+    default:
+        break;
+    }
+}
