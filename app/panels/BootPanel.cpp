@@ -1,0 +1,34 @@
+#include "BootPanel.h"
+
+#include "BootImage.h"
+
+BootPanel::BootPanel(const ToolContext& context)
+    : context(context),
+      files(FileKind::Boot, [image = &context.bootImage](const std::string& path) {
+          LoadBootFile(path, *image);
+          return FilePanel::Loaded{image->statusText, image->loaded};
+      })
+{
+}
+
+FileLoad BootPanel::Load(Prompts& prompts)
+{
+    return files.Load(prompts);
+}
+
+FileLoad BootPanel::Load(const std::string& path)
+{
+    return files.LoadPath(path);
+}
+
+std::unique_ptr<BootStream> BootPanel::StartBoot()
+{
+    const BootImage& image = context.bootImage;
+    if (!image.loaded || image.endAddress < image.runAddress
+        || image.pWords.size() < std::size_t(image.endAddress) * BootImage::kWordBytes)
+        return nullptr;
+    const auto first = image.pWords.begin() + std::ptrdiff_t(image.runAddress * BootImage::kWordBytes);
+    const auto last = image.pWords.begin() + std::ptrdiff_t(image.endAddress * BootImage::kWordBytes);
+    return std::make_unique<BootStream>(context.link, std::vector<std::uint8_t>(first, last), image.runAddress,
+                                        image.endAddress);
+}

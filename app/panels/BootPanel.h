@@ -1,0 +1,27 @@
+#pragma once
+
+#include "BootStream.h"
+#include "FilePanel.h"
+#include "ToolContext.h"
+
+#include <memory>
+#include <string>
+
+class Prompts;
+
+// The boot panel's two buttons on the process-wide objects of a context.
+class BootPanel {
+public:
+    explicit BootPanel(const ToolContext& context);
+
+    // "Load": the open dialog, the "BootDir" folder, LoadBootFile.
+    FileLoad Load(Prompts& prompts);
+    FileLoad Load(const std::string& path);
+    // "Boot": the stream of the loaded program (no readout before it), or
+    // nothing when no program is loaded.
+    std::unique_ptr<BootStream> StartBoot();
+
+private:
+    ToolContext context;
+    FilePanel files;
+};

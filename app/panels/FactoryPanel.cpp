@@ -1,0 +1,55 @@
+#include "FactoryPanel.h"
+
+#include "FactoryImage.h"
+#include "MachineInfo.h"
+
+namespace {
+
+constexpr std::uint32_t kFlashIdentCompared = 0xFFFF;
+
+FactoryDownloadStart Refuse(FactoryRefusal refusal, const char* text)
+{
+    return {refusal, text, nullptr};
+}
+
+}  // namespace
+
+bool IdentsMatch(const MachineInfo& info, const FactoryImage& image)
+{
+    return info.hardIdent == image.hardIdent
+        && (info.flashIdent & kFlashIdentCompared) == (image.flashIdent & kFlashIdentCompared);
+}
+
+FactoryPanel::FactoryPanel(const ToolContext& context)
+    : context(context),
+      files(FileKind::Factory, [image = &context.factoryImage](const std::string& path) {
+          LoadFactoryFile(path, *image);
+          return FilePanel::Loaded{image->statusText, image->loaded};
+      })
+{
+}
+
+FileLoad FactoryPanel::Load(Prompts& prompts)
+{
+    return files.Load(prompts);
+}
+
+FileLoad FactoryPanel::Load(const std::string& path)
+{
+    return files.LoadPath(path);
+}
+
+FactoryDownloadStart FactoryPanel::StartDownload()
+{
+    const FactoryImage& image = context.factoryImage;
+    if (!image.loaded)
+        return Refuse(FactoryRefusal::NotLoaded, "No file loaded");
+    ReadIdentOnly(context.link, context.machineInfo);
+    if (!context.machineInfo.answered)
+        return Refuse(FactoryRefusal::NoAnswer, "No answer");
+    if (!IdentsMatch(context.machineInfo, image))
+        return Refuse(FactoryRefusal::IncompatibleIdent, "Incompatible ident : this file is not for this hardware");
+    FactoryDownloadStart start;
+    start.download = std::make_unique<FactoryDownload>(context.link, image.eraseVectors, image.image);
+    return start;
+}

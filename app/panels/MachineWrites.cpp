@@ -1,0 +1,193 @@
+#include "MachineWrites.h"
+
+#include "ByteOrder.h"
+#include "DeviceLink.h"
+#include "MachineInfo.h"
+#include "Prompts.h"
+#include "TextFormat.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kErrorCaption = "Error";
+constexpr const char* kWarningCaption = "Warning";
+
+// Offsets in the factory data block.
+constexpr std::uint32_t kHardwareOptionsOffset = 3;
+constexpr std::uint32_t kSerialNumberOffset = 9;
+constexpr std::uint32_t kMachineNameOffset = 18;
+
+constexpr int kSerialNumberLength = 8;
+constexpr int kMachineNameLength = 32;
+constexpr std::uint8_t kErased = 0xFF;
+
+struct FieldTexts {
+    const char* name;  // as a refusal names the field
+    const char* empty;
+    const char* confirmation;
+    const char* alreadyWritten;
+    int length;
+};
+
+const FieldTexts& Texts(OnceOnlyField field)
+{
+    static const FieldTexts serial{"Serial number", "Serial number is empty !",
+                                   "Once it's been written, serial number can not be changed, Are you sure ?",
+                                   "Serial number is already written", kSerialNumberLength};
+    static const FieldTexts name{"Machine name", "Machine name is empty !",
+                                 "Once it's been written, machine name can not be changed, Are you sure ?",
+                                 "Machine name is already written", kMachineNameLength};
+    return field == OnceOnlyField::SerialNumber ? serial : name;
+}
+
+bool Blank(QChar c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Trailing, then leading blanks, tabs, CR and LF removed.
+QString Trimmed(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && Blank(text[end - 1]))
+        --end;
+    qsizetype start = 0;
+    while (start < end && Blank(text[start]))
+        ++start;
+    return text.mid(start, end - start);
+}
+
+}  // namespace
+
+FieldBytes PrepareField(OnceOnlyField field, const QString& text)
+{
+    const FieldTexts& texts = Texts(field);
+    const QString trimmed = Trimmed(text);
+    FieldBytes result;
+    if (trimmed.isEmpty()) {
+        result.refusal = texts.empty;
+        result.empty = true;
+        return result;
+    }
+    for (const QChar c : trimmed) {
+        if (c.unicode() > 0xFF) {
+            result.refusal = FormatText("%s can not hold '%s' (U+%04X) : one byte per character, Latin-1 only",
+                                        texts.name, QString(c).toStdString().c_str(), unsigned(c.unicode()));
+            return result;
+        }
+    }
+    if (trimmed.size() > texts.length) {
+        result.refusal = FormatText("%s is too long : %d characters (%d at most)", texts.name, int(trimmed.size()),
+                                    texts.length);
+        return result;
+    }
+    const QByteArray latin1 = trimmed.toLatin1();
+    const auto length = std::size_t(latin1.size());
+    if (field == OnceOnlyField::SerialNumber) {
+        result.bytes.assign(std::size_t(texts.length) - length, ' ');
+        result.bytes.insert(result.bytes.end(), latin1.begin(), latin1.end());
+        result.bytes.push_back(0);
+    } else {
+        result.bytes.assign(std::size_t(texts.length) + 1, kErased);
+        std::copy(latin1.begin(), latin1.end(), result.bytes.begin());
+        result.bytes[length] = 0;
+        result.bytes[std::size_t(texts.length)] = 0;
+    }
+    return result;
+}
+
+int FieldLength(OnceOnlyField field)
+{
+    return Texts(field).length;
+}
+
+std::uint32_t FieldAddress(OnceOnlyField field, const MachineInfo& info)
+{
+    return info.factoryDataAddress
+        + (field == OnceOnlyField::SerialNumber ? kSerialNumberOffset : kMachineNameOffset);
+}
+
+bool FieldWritten(OnceOnlyField field, const MachineInfo& info)
+{
+    return field == OnceOnlyField::SerialNumber ? info.serialWritten : info.nameWritten;
+}
+
+const char* ConfirmationText(OnceOnlyField field)
+{
+    return Texts(field).confirmation;
+}
+
+const char* AlreadyWrittenText(OnceOnlyField field)
+{
+    return Texts(field).alreadyWritten;
+}
+
+WriteResult WriteFlashField(DeviceLink& link, std::uint32_t address, const std::vector<std::uint8_t>& bytes)
+{
+    std::uint8_t status = 0;
+    if (!link.ProgramFlashBlock(address, unsigned(bytes.size()), bytes.data(), status))
+        return WriteResult::NoAnswer;
+    return status == 0 ? WriteResult::Done : WriteResult::BadStatus;
+}
+
+const char* WriteResultText(WriteResult result)
+{
+    switch (result) {
+    case WriteResult::Done: return "Done";
+    case WriteResult::NoAnswer: return "No answer";
+    case WriteResult::BadStatus: return "Bad status while programming";
+    }
+    return "";
+}
+
+std::optional<std::uint32_t> ScanHardwareOptions(const QString& displayed)
+{
+    unsigned value = 0;
+    if (std::sscanf(displayed.toLatin1().constData(), "%x", &value) != 1)
+        return std::nullopt;
+    return value;
+}
+
+MachineControls::MachineControls(const ToolContext& context) : context(context) {}
+
+bool MachineControls::WriteField(OnceOnlyField field, const QString& text, Prompts& prompts)
+{
+    const FieldBytes prepared = PrepareField(field, text);
+    if (!prepared.refusal.empty()) {
+        prompts.Error(kErrorCaption, prepared.refusal);
+        return false;
+    }
+    if (!prompts.Confirm(kWarningCaption, ConfirmationText(field)))
+        return false;
+    Report(WriteFlashField(context.link, FieldAddress(field, context.machineInfo), prepared.bytes), prompts);
+    return true;
+}
+
+bool MachineControls::WriteHardwareOptions(const QString& displayed, Prompts& prompts)
+{
+    if (const auto scanned = ScanHardwareOptions(displayed))
+        context.machineInfo.hardwareOptions = *scanned;
+    std::vector<std::uint8_t> bytes(3);
+    ByteOrder::PutLe24(bytes.data(), context.machineInfo.hardwareOptions);
+    Report(WriteFlashField(context.link, context.machineInfo.factoryDataAddress + kHardwareOptionsOffset, bytes),
+           prompts);
+    return true;
+}
+
+void MachineControls::Report(WriteResult result, Prompts& prompts)
+{
+    if (result != WriteResult::Done)
+        prompts.Error(kErrorCaption, WriteResultText(result));
+}
+
+bool MachineControls::PowerControl(std::uint8_t mode)
+{
+    context.link.Select(Command::kSelectCode);
+    return context.link.PowerControl(mode);
+}
+
+bool MachineControls::ForceProgrammingMode(bool on)
+{
+    return context.link.SetRts(on);
+}

@@ -1,0 +1,175 @@
+// The once-only writes and the hardware options write against the machine
+// model: the bytes as the machine receives them, the refusals that send
+// nothing, the confirmation, and the reports of a failed write.
+
+#include "MachineFlash.h"
+#include "MachineInfo.h"
+#include "MachineWrites.h"
+#include "OwnedContext.h"
+#include "ScriptedPrompts.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::uint8_t> Bytes(const std::string& text)
+{
+    return {text.begin(), text.end()};
+}
+
+std::vector<std::uint8_t> Name(const std::string& text)
+{
+    std::vector<std::uint8_t> bytes(33, 0xFF);
+    std::copy(text.begin(), text.end(), bytes.begin());
+    bytes[text.size()] = 0;
+    bytes[32] = 0;
+    return bytes;
+}
+
+TEST(OnceOnlyFields, BytesAsTheMachineStoresThem)
+{
+    struct Case {
+        OnceOnlyField field;
+        QString text;
+        std::vector<std::uint8_t> bytes;
+    };
+    const std::string zero(1, '\0');
+    const std::vector<Case> cases{
+        {OnceOnlyField::SerialNumber, "1234", Bytes("    1234" + zero)},
+        {OnceOnlyField::SerialNumber, "  12 ", Bytes("      12" + zero)},
+        {OnceOnlyField::SerialNumber, "\t12345678\r\n", Bytes("12345678" + zero)},
+        {OnceOnlyField::SerialNumber, QString::fromLatin1("\xC9t\xE9"), Bytes("     \xC9t\xE9" + zero)},
+        {OnceOnlyField::MachineName, "AB", Name("AB")},
+        {OnceOnlyField::MachineName, "   AB", Name("AB")},  // no byte of the blanks after the zero
+        {OnceOnlyField::MachineName, QString(31, 'n'), Name(std::string(31, 'n'))},
+        {OnceOnlyField::MachineName, QString(32, 'n'), Bytes(std::string(32, 'n') + zero)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const FieldBytes prepared = PrepareField(c.field, c.text);
+        EXPECT_EQ(prepared.refusal, "");
+        EXPECT_EQ(prepared.bytes, c.bytes);
+    }
+    const auto ab = Name("AB");
+    EXPECT_EQ(std::count(ab.begin(), ab.end(), 0xFF), 29);
+}
+
+class MachineWritesTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        FactoryLayout factory;
+        factory.serialNumber = std::vector<std::uint8_t>(9, 0xFF);  // blank fields: erased
+        factory.serialNumber.back() = 0;
+        factory.machineName = std::vector<std::uint8_t>(33, 0xFF);
+        factory.machineName.back() = 0;
+        factory.hardwareOptions = 0xFFFFFF;
+        factory.WriteTo(m);
+        ReadMachineInfo(m.link, objects.machineInfo);
+        ASSERT_TRUE(objects.machineInfo.factoryInfoRead);
+        ASSERT_FALSE(objects.machineInfo.serialWritten);
+        ASSERT_FALSE(objects.machineInfo.nameWritten);
+        m.machine.ClearRequestLog();
+    }
+    std::vector<std::uint8_t> Field(std::uint32_t offset, std::size_t size) const
+    {
+        return m.machine.ReadFlash(FactoryLayout{}.factoryData + offset, size);
+    }
+    bool NothingSent() const { return m.machine.RequestLog().empty(); }
+
+    ModelMachine m;
+    OwnedContext objects;
+    MachineControls controls{objects.Over(m.link)};
+    ScriptedPrompts prompts;
+};
+
+TEST_F(MachineWritesTest, RefusedTextsShowAnErrorAndSendNothing)
+{
+    struct Case {
+        OnceOnlyField field;
+        QString text;
+        std::string error;
+    };
+    const std::vector<Case> cases{
+        {OnceOnlyField::SerialNumber, "", "Serial number is empty !"},
+        {OnceOnlyField::SerialNumber, " \t\r\n ", "Serial number is empty !"},
+        {OnceOnlyField::MachineName, "  ", "Machine name is empty !"},
+        {OnceOnlyField::MachineName, QString::fromUtf8("\u20ACuro"),
+         "Machine name can not hold '\u20AC' (U+20AC) : one byte per character, Latin-1 only"},
+        {OnceOnlyField::SerialNumber, "123456789", "Serial number is too long : 9 characters (8 at most)"},
+    };
+    const auto wakeUps = m.machine.WakeCount();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        prompts.asked.clear();
+        EXPECT_FALSE(controls.WriteField(c.field, c.text, prompts));
+        ASSERT_EQ(prompts.asked.size(), 1u);
+        EXPECT_EQ(prompts.asked[0].kind, ScriptedPrompts::Kind::Error);
+        EXPECT_EQ(prompts.asked[0].caption, "Error");
+        EXPECT_EQ(prompts.asked[0].text, c.error);
+    }
+    EXPECT_TRUE(NothingSent());
+    EXPECT_EQ(m.machine.WakeCount(), wakeUps);
+}
+
+TEST_F(MachineWritesTest, AConfirmedWriteLandsInItsFieldAndNoSendsNothing)
+{
+    prompts.AnswerConfirm(false);
+    EXPECT_FALSE(controls.WriteField(OnceOnlyField::SerialNumber, "1234", prompts));
+    EXPECT_TRUE(NothingSent());
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].kind, ScriptedPrompts::Kind::Confirm);
+    EXPECT_EQ(prompts.asked[0].caption, "Warning");
+    EXPECT_EQ(prompts.asked[0].text, "Once it's been written, serial number can not be changed, Are you sure ?");
+
+    prompts.AnswerConfirm(true);
+    EXPECT_TRUE(controls.WriteField(OnceOnlyField::SerialNumber, "1234", prompts));
+    EXPECT_EQ(Field(9, 9), Bytes(std::string("    1234") + '\0'));
+    prompts.AnswerConfirm(true);
+    EXPECT_TRUE(controls.WriteField(OnceOnlyField::MachineName, "AB", prompts));
+    EXPECT_EQ(prompts.asked.back().text, "Once it's been written, machine name can not be changed, Are you sure ?");
+    EXPECT_EQ(Field(18, 33), Name("AB"));
+    EXPECT_EQ(prompts.asked.size(), 3u);  // no error box
+
+    ReadMachineInfo(m.link, objects.machineInfo);
+    EXPECT_TRUE(objects.machineInfo.serialWritten);
+    EXPECT_TRUE(objects.machineInfo.nameWritten);
+}
+
+TEST_F(MachineWritesTest, AFailedWriteIsReportedAndCountsAsSent)
+{
+    m.machine.InjectFault({.kind = FaultKind::ProgramStatus, .nth = 1, .status = 1});
+    prompts.AnswerConfirm(true);
+    EXPECT_TRUE(controls.WriteField(OnceOnlyField::SerialNumber, "1234", prompts));
+    EXPECT_EQ(prompts.asked.back().text, "Bad status while programming");
+
+    m.machine.PowerOff();
+    prompts.AnswerConfirm(true);
+    EXPECT_TRUE(controls.WriteField(OnceOnlyField::MachineName, "AB", prompts));
+    EXPECT_EQ(prompts.asked.back().kind, ScriptedPrompts::Kind::Error);
+    EXPECT_EQ(prompts.asked.back().text, "No answer");
+}
+
+// The hardware options as the edit displays them: its blanks shown as 0.
+TEST_F(MachineWritesTest, HardwareOptionsFromTheDisplayedText)
+{
+    EXPECT_EQ(ScanHardwareOptions("0x100000"), 0x100000u);
+    EXPECT_EQ(ScanHardwareOptions("0x000003"), 3u);
+    EXPECT_EQ(ScanHardwareOptions("xyz"), std::nullopt);
+
+    EXPECT_TRUE(controls.WriteHardwareOptions("0x100000", prompts));
+    EXPECT_TRUE(prompts.asked.empty());  // no question
+    EXPECT_EQ(Field(3, 3), (std::vector<std::uint8_t>{0x00, 0x00, 0x10}));
+    EXPECT_EQ(objects.machineInfo.hardwareOptions, 0x100000u);
+}
+
+TEST_F(MachineWritesTest, PowerRequestsWakeTheMachineFirst)
+{
+    const auto wakeUps = m.machine.WakeCount();
+    EXPECT_TRUE(controls.PowerControl(0));
+    EXPECT_EQ(m.machine.WakeCount(), wakeUps + 1);
+    EXPECT_EQ(m.machine.PowerRequests(), (std::vector<std::uint8_t>{0}));
+    EXPECT_FALSE(controls.PowerControl(1));  // switched off: no answer
+}
+
+}  // namespace
