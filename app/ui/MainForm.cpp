@@ -2,6 +2,7 @@
 
 #include "ui_MainForm.h"
 
+#include "BootForm.h"
 #include "BootImage.h"
 #include "ConfigForm.h"
 #include "EmulForm.h"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr const char* kCaption = "Mirelle series program loader V2.00";
-constexpr int kSerialNumberLength = 8;
-constexpr int kMachineNameLength = 32;
 
 // Bytes from the machine and from files: one Latin-1 character each.
 QString Latin1(const std::string& text)
@@ -42,7 +41,7 @@ void ShowField(QLineEdit* edit, const QString& text, bool enabled, int length)
 
 TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool developer, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()), context(context), prompts(prompts),
-      userPanel(context), statusLine(new QLabel(this))
+      userPanel(context), factoryPanel(context), bootPanel(context), controls(context), statusLine(new QLabel(this))
 {
     ui->setupUi(this);
     statusLine->setObjectName("StatusBarLabel");
@@ -64,6 +63,26 @@ TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool develope
     connect(ui->RefreshButton, &QPushButton::clicked, this, [this] { RefreshScreenInfo(ui->RefreshButton); });
     connect(ui->LoadUserButton, &QPushButton::clicked, this, &TMainForm::LoadUserButtonClick);
     connect(ui->ProgramUserButton, &QPushButton::clicked, this, &TMainForm::ProgramUserButtonClick);
+    connect(ui->LoadBootButton, &QPushButton::clicked, this, &TMainForm::LoadBootButtonClick);
+    connect(ui->BootButton, &QPushButton::clicked, this, &TMainForm::BootButtonClick);
+    connect(ui->LoadFactoryButton, &QPushButton::clicked, this, &TMainForm::LoadFactoryButtonClick);
+    connect(ui->ProgramFactoryButton, &QPushButton::clicked, this, &TMainForm::ProgramFactoryButtonClick);
+    // The change events fire for the readout's texts too: the readout
+    // disables the buttons again right after.
+    connect(ui->HardwareOptionsMaskEdit, &QLineEdit::textChanged, ui->DownloadHardwareOptionsButton,
+            [this] { ui->DownloadHardwareOptionsButton->setEnabled(true); });
+    connect(ui->SerialNumberEdit, &QLineEdit::textChanged, ui->DownloadSerialNumberButton,
+            [this] { ui->DownloadSerialNumberButton->setEnabled(true); });
+    connect(ui->MachineNameEdit, &QLineEdit::textChanged, ui->DownloadMachineNameButton,
+            [this] { ui->DownloadMachineNameButton->setEnabled(true); });
+    connect(ui->DownloadHardwareOptionsButton, &QPushButton::clicked, this,
+            &TMainForm::DownloadHardwareOptionsButtonClick);
+    connect(ui->DownloadSerialNumberButton, &QPushButton::clicked, this, &TMainForm::DownloadSerialNumberButtonClick);
+    connect(ui->DownloadMachineNameButton, &QPushButton::clicked, this, &TMainForm::DownloadMachineNameButtonClick);
+    connect(ui->PowerOffButton, &QPushButton::clicked, this, &TMainForm::PowerOffButtonClick);
+    connect(ui->ProgramloaderMenu, &QAction::triggered, this, &TMainForm::ProgramloaderMenuClick);
+    // Also when the timer sets it back: the click event of the check box fires then too.
+    connect(ui->RtsCheckBox, &QCheckBox::toggled, this, &TMainForm::RtsCheckBoxClick);
     Timer1.start();
 }
 
@@ -150,10 +169,11 @@ void TMainForm::ShowMachinePanel(const MachinePanel& panel)
         case PanelRowId::HardwareVersion: ui->HardwareVersionLabel->setText(text); break;
         case PanelRowId::HardwareOptions: ui->HardwareOptionsMaskEdit->setText(text); break;
         case PanelRowId::SerialNumber:
-            ShowField(ui->SerialNumberEdit, text, panel.serialEditEnabled, kSerialNumberLength);
+            ShowField(ui->SerialNumberEdit, text, panel.serialEditEnabled,
+                      FieldLength(OnceOnlyField::SerialNumber));
             break;
         case PanelRowId::MachineName:
-            ShowField(ui->MachineNameEdit, text, panel.nameEditEnabled, kMachineNameLength);
+            ShowField(ui->MachineNameEdit, text, panel.nameEditEnabled, FieldLength(OnceOnlyField::MachineName));
             break;
         case PanelRowId::ProgramLoaderVersion: ui->ProgramLoaderVersionLabel->setText(text); break;
         case PanelRowId::FactoryDrivers: ui->FactoryDriversListLabel->setText(text); break;
@@ -175,19 +195,97 @@ void TMainForm::ShowMachinePanel(const MachinePanel& panel)
     ui->ProgramUserButton->setEnabled(panel.userDownloadEnabled);
 }
 
+bool TMainForm::ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* status)
+{
+    if (!load.chosen)
+        return false;
+    fileName->setText(QString::fromStdString(load.path));
+    fileName->setToolTip(QString::fromStdString(load.path));
+    status->setText(Latin1(load.statusText));
+    return true;
+}
+
 void TMainForm::LoadUserButtonClick()
 {
     const FileLoad load = userPanel.Load(prompts);
-    if (!load.chosen)
+    if (!ShowFileLoad(load, ui->UserFileNameLabel, ui->StatusUserFileLabel))
         return;
-    ui->UserFileNameLabel->setText(QString::fromStdString(load.path));
-    ui->UserFileNameLabel->setToolTip(QString::fromStdString(load.path));
-    ui->StatusUserFileLabel->setText(Latin1(load.statusText));
     if (!load.loaded) {
         ui->ProgramUserButton->setEnabled(false);
         return;
     }
+    // The readout decides whether "Download" is enabled.
     RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::LoadBootButtonClick()
+{
+    const FileLoad load = bootPanel.Load(prompts);
+    if (ShowFileLoad(load, ui->BootFileNameLabel, ui->StatusBootFileLabel))
+        ui->BootButton->setEnabled(load.loaded);
+}
+
+void TMainForm::LoadFactoryButtonClick()
+{
+    const FileLoad load = factoryPanel.Load(prompts);
+    if (ShowFileLoad(load, ui->FactoryFileNameLabel, ui->StatusFactoryFileLabel))
+        ui->ProgramFactoryButton->setEnabled(load.loaded);
+}
+
+void TMainForm::BootButtonClick()
+{
+    if (const auto stream = bootPanel.StartBoot())
+        dialogs.boot->Run(*stream);
+    RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::ProgramFactoryButtonClick()
+{
+    ui->ProgramFactoryStatusLabel->clear();
+    const FactoryDownloadStart start = factoryPanel.StartDownload();
+    ShowMachinePanel(FillMachinePanel(context.machineInfo, context.userImage.loaded));
+    if (!start.download) {
+        ui->ProgramFactoryStatusLabel->setText(Latin1(start.text));
+        return;
+    }
+    dialogs.factory->Run(*start.download, context.factoryResultText);
+    ui->ProgramFactoryStatusLabel->setText(Latin1(context.factoryResultText));
+    RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::DownloadHardwareOptionsButtonClick()
+{
+    // What the edit shows, its blanks as 0: text() would drop them.
+    if (controls.WriteHardwareOptions(ui->HardwareOptionsMaskEdit->displayText(), prompts))
+        RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::DownloadSerialNumberButtonClick()
+{
+    if (controls.WriteField(OnceOnlyField::SerialNumber, ui->SerialNumberEdit->text(), prompts))
+        RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::DownloadMachineNameButtonClick()
+{
+    if (controls.WriteField(OnceOnlyField::MachineName, ui->MachineNameEdit->text(), prompts))
+        RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::PowerOffButtonClick()
+{
+    controls.PowerControl(0);
+}
+
+void TMainForm::ProgramloaderMenuClick()
+{
+    controls.PowerControl(1);
+}
+
+void TMainForm::RtsCheckBoxClick(bool checked)
+{
+    // Not looked at: the timer shows the line's level within a second.
+    controls.ForceProgrammingMode(checked);
 }
 
 void TMainForm::ProgramUserButtonClick()

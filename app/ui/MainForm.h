@@ -1,5 +1,8 @@
 #pragma once
 
+#include "BootPanel.h"
+#include "FactoryPanel.h"
+#include "MachineWrites.h"
 #include "ToolContext.h"
 #include "UserProgramPanel.h"
 
@@ -62,13 +65,28 @@ private:
     void EmulatorMenuClick();
     void LoadUserButtonClick();
     void ProgramUserButtonClick();
+    void LoadBootButtonClick();
+    void BootButtonClick();
+    void LoadFactoryButtonClick();
+    void ProgramFactoryButtonClick();
+    void DownloadHardwareOptionsButtonClick();
+    void DownloadSerialNumberButtonClick();
+    void DownloadMachineNameButtonClick();
+    void PowerOffButtonClick();
+    void ProgramloaderMenuClick();
+    void RtsCheckBoxClick(bool checked);
 
     void ShowMachinePanel(const MachinePanel& panel);
+    // The file-name and status labels after a Load; true when a file was chosen.
+    bool ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* status);
 
     std::unique_ptr<Ui::MainForm> ui;
     ToolContext context;
     Prompts& prompts;
     UserProgramPanel userPanel;
+    FactoryPanel factoryPanel;
+    BootPanel bootPanel;
+    MachineControls controls;
     LoaderDialogs dialogs;
     QTimer Timer1{this};
     QLabel* statusLine;

@@ -2,12 +2,117 @@
 
 #include "ui_BootForm.h"
 
+#include "DialogPlacement.h"
+#include "Procedure.h"
+#include "ProcedureForm.h"
+
+#include <QKeyEvent>
+
 TBootForm::TBootForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::BootForm>())
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(256, 95);
+    Timer.setObjectName("Timer");
+    connect(&Timer, &QTimer::timeout, this, &TBootForm::TimerTimer);
+    connect(ui->Button, &QPushButton::clicked, this, &TBootForm::ButtonClick);
 }
 
 TBootForm::~TBootForm() = default;
+
+int TBootForm::Run(Procedure& stream)
+{
+    this->stream = &stream;
+    FormShow();
+    PlaceCentred(this);
+    const int result = exec();
+    FormClose();
+    this->stream = nullptr;
+    return result;
+}
+
+namespace {
+
+// The bar's place, and its place below the two lines of a failure.
+constexpr QPoint kBarPlace{28, 16};
+constexpr QPoint kBarPlaceBelowFailure{28, 34};
+
+}  // namespace
+
+void TBootForm::FormShow()
+{
+    ui->FailureLabel->hide();
+    ui->ProgressBar->move(kBarPlace);
+    ui->Button->setText("Abort");
+    Timer.setInterval(stream->TickInterval());
+    stream->Start();  // the header
+    ShowStream();
+    if (!stream->IsFinished())
+        Timer.start();
+}
+
+void TBootForm::TimerTimer()
+{
+    if (!stream)
+        return;
+    stream->Tick();
+    ShowStream();
+    if (stream->Outcome() == ProcedureResult::Done)
+        done(Ok);
+}
+
+void TBootForm::ShowStream()
+{
+    ShowProgress(ui->ProgressBar, stream->Bar());
+    if (!stream->IsFinished())
+        return;
+    Timer.stop();
+    if (Failed()) {
+        ui->FailureLabel->setText(QString::fromStdString(stream->ResultText()));
+        ui->FailureLabel->show();
+        ui->ProgressBar->move(kBarPlaceBelowFailure);
+        ui->Button->setText("Close");
+    } else {
+        ui->Button->setText("Done");
+    }
+}
+
+bool TBootForm::Failed() const
+{
+    return stream && stream->Outcome() == ProcedureResult::WriteFailed;
+}
+
+void TBootForm::ButtonClick()
+{
+    if (Timer.isActive()) {
+        stream->Abort();  // nothing more is sent
+        done(Abort);
+        return;
+    }
+    done(Failed() ? Abort : Ok);
+}
+
+void TBootForm::FormClose()
+{
+    Timer.stop();
+}
+
+void TBootForm::keyPressEvent(QKeyEvent* event)
+{
+    // Esc presses the cancel button; Qt would close the dialog instead.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        ui->Button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TBootForm::reject()
+{
+    // The close box: the stream ends where it is.
+    if (stream && !stream->IsFinished())
+        stream->Abort();
+    FormClose();
+    done(Failed() ? Abort : Cancel);
+}

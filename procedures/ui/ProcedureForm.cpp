@@ -41,6 +41,7 @@ void TProcedureForm::FormShow()
 {
     *resultText = procedure->ResultText();  // "Not done"
     Timer.setInterval(procedure->TickInterval());
+    procedure->Start();
     ShowProcedure();
     Timer.start();
 }
