@@ -2,12 +2,12 @@
 
 #include "BootImage.h"
 #include "CliSession.h"
+#include "CommandHandlers.h"
 #include "FactoryImage.h"
 #include "FileKinds.h"
 #include "MachineInfo.h"
 #include "SymbolTable.h"
 #include "UserImage.h"
-#include "UserProgramPanel.h"
 
 #include <algorithm>
 #include <array>
@@ -69,37 +69,17 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
     return loaded ? ExitCode::Done : ExitCode::FileRefused;
 }
 
-ExitCode Download(CliSession& session, const Arguments& arguments)
-{
-    UserProgramPanel panel(session.context);
-    const FileLoad load = panel.Load(arguments[0]);
-    if (!load.loaded) {
-        session.Say(load.statusText);
-        return ExitCode::FileRefused;
-    }
-    session.Note(load.statusText);
-    session.OpenLink();
-
-    const UserDownloadStart start = panel.StartDownload();
-    if (!start.check.Accepted()) {
-        session.Say(start.check.text);
-        switch (start.check.refusal) {
-        case UserDownloadRefusal::NoAnswer: return ExitCode::NoAnswer;
-        case UserDownloadRefusal::NotLoaded: return ExitCode::FileRefused;
-        default: return ExitCode::MachineRefused;
-        }
-    }
-    const ExitCode code = session.RunWithProgress(*start.download, session.context.userResultText);
-    // As the window does: read the machine again so the new versions show.
-    ReadMachineInfo(session.context.link, session.context.machineInfo);
-    return code;
-}
-
 constexpr std::array kCommands{
     CliCommand{"ident", "", 0, 0, "read the machine's identity", Ident},
     CliCommand{"info", "", 0, 0, "read the machine's information, one panel row a line", Info},
     CliCommand{"check", "FILE", 1, 1, "load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict", Check},
-    CliCommand{"download", "FILE", 1, 1, "download a user program (.tbu) into the machine", Download},
+    CliCommand{"download", "FILE", 1, 1, "download a user program (.tbu) into the machine", DownloadCommand},
+    CliCommand{"factory", "FILE", 1, 1, "download a factory image (.tbf) into a machine it is for", FactoryCommand},
+    CliCommand{"boot", "FILE", 1, 1, "stream a boot program (.tb) to the machine's resident loader", BootCommand},
+    CliCommand{"write-serial", "TEXT", 1, 1, "write the serial number, once, into a blank field", WriteSerialCommand},
+    CliCommand{"write-name", "TEXT", 1, 1, "write the machine name, once, into a blank field", WriteNameCommand},
+    CliCommand{"power-off", "", 0, 0, "switch the machine off", PowerOffCommand},
+    CliCommand{"program-loader", "", 0, 0, "put the machine into its resident loader (for boot)", ProgramLoaderCommand},
 };
 
 }  // namespace

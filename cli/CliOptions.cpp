@@ -4,6 +4,8 @@
 #include "FileKinds.h"
 #include "TextFormat.h"
 
+#include <algorithm>
+
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 {
     ParsedCommandLine parsed;
@@ -74,18 +76,20 @@ Options:
                   without it, the port stored by the tool ("ComPort")
   --json          info: print the readout as one JSON object
   --trace         every byte sent and received on standard error, time-stamped
-  --yes           answer yes to confirmations
+  --yes           answer yes to confirmations (write-serial, write-name)
   --kind K        check: read the file as user, factory, boot or symbols
                   instead of going by its extension
 
 Commands:
 )";
-    for (const CliCommand& command : CliCommands()) {
-        std::string usage = command.name;
-        if (*command.synopsis)
-            usage += std::string(" ") + command.synopsis;
-        text += FormatText("  %-16s%s\n", usage.c_str(), command.help);
-    }
+    auto usage = [](const CliCommand& command) {
+        return *command.synopsis ? std::string(command.name) + " " + command.synopsis : std::string(command.name);
+    };
+    std::size_t width = 16;
+    for (const CliCommand& command : CliCommands())
+        width = std::max(width, usage(command).size() + 2);
+    for (const CliCommand& command : CliCommands())
+        text += FormatText("  %-*s%s\n", int(width), usage(command).c_str(), command.help);
     text += R"(
 Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
 4 the machine refused or failed the operation, 5 aborted.

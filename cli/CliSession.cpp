@@ -23,7 +23,7 @@ std::string Printable(const std::string& latin1)
 }  // namespace
 
 CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* out, std::FILE* err)
-    : options(options), context(context), out(out), err(err)
+    : options(options), context(context), prompts(options.yes, stdin, out, err), out(out), err(err)
 {
 }
 
@@ -31,6 +31,12 @@ void CliSession::Say(const std::string& latin1Line)
 {
     std::fprintf(out, "%s\n", Printable(latin1Line).c_str());
     std::fflush(out);  // results keep their place among progress lines
+}
+
+void CliSession::SayUtf8(const std::string& utf8Line)
+{
+    std::fprintf(out, "%s\n", utf8Line.c_str());
+    std::fflush(out);
 }
 
 void CliSession::Note(const std::string& latin1Line)
@@ -91,7 +97,7 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
             if (running.IsFinished())
                 return;
             const ProcedureProgress work = running.Work();
-            progress.Show(running.StatusText(), work.position, work.maximum);
+            progress.Show(running.StatusText(), work.position - work.minimum, work.maximum - work.minimum);
         };
         RunProcedure(procedure, resultText, run);
     }

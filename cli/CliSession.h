@@ -2,6 +2,7 @@
 
 #include "CliOptions.h"
 #include "ExitCode.h"
+#include "TerminalPrompts.h"
 #include "ToolContext.h"
 
 #include <cstdio>
@@ -21,10 +22,14 @@ public:
 
     const CliOptions& options;
     ToolContext context;
+    // Confirmations from --yes or the terminal (standard input).
+    TerminalPrompts prompts;
 
     // A result line on `out`. Texts from the machine and from files are
     // bytes, one Latin-1 character each.
     void Say(const std::string& latin1Line);
+    // A result line of the tool's own that may quote the user's text (UTF-8).
+    void SayUtf8(const std::string& utf8Line);
     // A line on `err` as it stands (a loaded file's summary).
     void Note(const std::string& latin1Line);
     // A diagnostic on `err`: "mirelle-cli: " and the line.

@@ -12,12 +12,14 @@ enum class ExitCode : int {
     Aborted = 5,
 };
 
-// The exit code of a procedure's outcome: a bad status is the machine's refusal.
+// The exit code of a procedure's outcome: a bad status is the machine's
+// refusal; a stream the port did not take reached no machine.
 constexpr ExitCode ExitCodeOf(ProcedureResult result)
 {
     switch (result) {
     case ProcedureResult::Done: return ExitCode::Done;
-    case ProcedureResult::NoAnswer: return ExitCode::NoAnswer;
+    case ProcedureResult::NoAnswer:
+    case ProcedureResult::WriteFailed: return ExitCode::NoAnswer;
     case ProcedureResult::Aborted: return ExitCode::Aborted;
     default: return ExitCode::MachineRefused;
     }

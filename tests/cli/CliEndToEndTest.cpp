@@ -213,3 +213,60 @@ TEST(CliEndToEnd, CtrlCAbortsADownloadAsTheAbortButtonDoes)
 }
 
 }  // namespace
+
+namespace {
+
+// A factory line's provisioning of a blank machine, one command a step.
+TEST(CliEndToEnd, ProvisionsABlankMachine)
+{
+    SimulatorProcess sim({"--blank", "--erase-time", "0"});
+    ASSERT_FALSE(sim.device.empty());
+
+    const CliRun factory = RunCli(sim, {"factory", kSamples + "/sample-factory.tbf"});
+    EXPECT_EQ(factory.exitCode, 0) << factory.err;
+    EXPECT_EQ(factory.out, "Done\n");
+    EXPECT_THAT(factory.err, HasSubstr("File is ok"));
+    EXPECT_EQ(RunCli(sim, {"download", kSamples + "/sample-user.tbu"}).out, "Done\n");
+
+    // Without --yes, and no terminal to ask on: refused before anything is sent.
+    const CliRun unconfirmed = RunCli(sim, {"--trace", "write-serial", "SN-0042"});
+    EXPECT_EQ(unconfirmed.exitCode, 2);
+    EXPECT_THAT(unconfirmed.out, HasSubstr("--yes"));
+    EXPECT_THAT(unconfirmed.err, testing::Not(HasSubstr("frame")));
+
+    EXPECT_EQ(RunCli(sim, {"--yes", "write-serial", "SN-0042"}).out, "Done\n");
+    EXPECT_EQ(RunCli(sim, {"--yes", "write-name", "  Line 3 recorder "}).out, "Done\n");
+
+    const CliRun info = RunCli(sim, {"info"});
+    EXPECT_EQ(Row(info.out, "Status"), "");  // complete
+    EXPECT_EQ(Row(info.out, "Serial number :"), " SN-0042");
+    EXPECT_EQ(Row(info.out, "Machine name :"), "Line 3 recorder");
+    EXPECT_EQ(Row(info.out, "Program 1 version :"), "V2.01 C");
+
+    // Once only: a second write is refused after the readout, with no write sent.
+    const CliRun again = RunCli(sim, {"--yes", "--trace", "write-serial", "SN-0043"});
+    EXPECT_EQ(again.exitCode, 4);
+    EXPECT_EQ(again.out, "Serial number is already written\n");
+    EXPECT_THAT(again.err, testing::Not(HasSubstr("> frame   02 11 7E 0F 02")));
+    EXPECT_THAT(again.err, HasSubstr("> frame   02 08 7E 06 04"));  // the readout ran
+}
+
+TEST(CliEndToEnd, PowerRequestsAndTheBootStream)
+{
+    SimulatorProcess sim({"--erase-time", "0"});
+    ASSERT_FALSE(sim.device.empty());
+    EXPECT_EQ(RunCli(sim, {"program-loader"}).out, "Done\n");
+    const CliRun boot = RunCli(sim, {"boot", kSamples + "/sample-boot.tb"});
+    EXPECT_EQ(boot.exitCode, 0) << boot.err;
+    EXPECT_EQ(boot.out, "Done\n");
+    EXPECT_EQ(RunCli(sim, {"power-off"}).out, "Done\n");
+    const CliRun off = RunCli(sim, {"power-off"});
+    EXPECT_EQ(off.exitCode, 1);
+    EXPECT_EQ(off.out, "No answer\n");
+
+    const CliRun closed = RunCli({"--port", "/dev/no-such-port", "boot", kSamples + "/sample-boot.tb"});
+    EXPECT_EQ(closed.exitCode, 1);
+    EXPECT_EQ(closed.out, "Boot failed : the port did not take the bytes\n");
+}
+
+}  // namespace

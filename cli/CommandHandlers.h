@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ExitCode.h"
+
+#include <string>
+#include <vector>
+
+class CliSession;
+
+// The handlers of mirelle-cli's command table, by topic.
+using CliArguments = std::vector<std::string>;
+
+// Files into the machine (DownloadCommands.cpp).
+ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments);
+ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments);
+ExitCode BootCommand(CliSession& session, const CliArguments& arguments);
+
+// The once-only fields and the power requests (MachineCommands.cpp).
+ExitCode WriteSerialCommand(CliSession& session, const CliArguments& arguments);
+ExitCode WriteNameCommand(CliSession& session, const CliArguments& arguments);
+ExitCode PowerOffCommand(CliSession& session, const CliArguments& arguments);
+ExitCode ProgramLoaderCommand(CliSession& session, const CliArguments& arguments);
