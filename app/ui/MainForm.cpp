@@ -69,12 +69,9 @@ TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool develope
     connect(ui->ProgramFactoryButton, &QPushButton::clicked, this, &TMainForm::ProgramFactoryButtonClick);
     // The change events fire for the readout's texts too: the readout
     // disables the buttons again right after.
-    connect(ui->HardwareOptionsMaskEdit, &QLineEdit::textChanged, ui->DownloadHardwareOptionsButton,
-            [this] { ui->DownloadHardwareOptionsButton->setEnabled(true); });
-    connect(ui->SerialNumberEdit, &QLineEdit::textChanged, ui->DownloadSerialNumberButton,
-            [this] { ui->DownloadSerialNumberButton->setEnabled(true); });
-    connect(ui->MachineNameEdit, &QLineEdit::textChanged, ui->DownloadMachineNameButton,
-            [this] { ui->DownloadMachineNameButton->setEnabled(true); });
+    connect(ui->HardwareOptionsMaskEdit, &QLineEdit::textChanged, this, &TMainForm::HardwareOptionsMaskEditChange);
+    connect(ui->SerialNumberEdit, &QLineEdit::textChanged, this, &TMainForm::SerialNumberEditChange);
+    connect(ui->MachineNameEdit, &QLineEdit::textChanged, this, &TMainForm::MachineNameEditChange);
     connect(ui->DownloadHardwareOptionsButton, &QPushButton::clicked, this,
             &TMainForm::DownloadHardwareOptionsButtonClick);
     connect(ui->DownloadSerialNumberButton, &QPushButton::clicked, this, &TMainForm::DownloadSerialNumberButtonClick);
@@ -251,6 +248,21 @@ void TMainForm::ProgramFactoryButtonClick()
     dialogs.factory->Run(*start.download, context.factoryResultText);
     ui->ProgramFactoryStatusLabel->setText(Latin1(context.factoryResultText));
     RefreshScreenInfo(nullptr);
+}
+
+void TMainForm::HardwareOptionsMaskEditChange()
+{
+    ui->DownloadHardwareOptionsButton->setEnabled(true);
+}
+
+void TMainForm::SerialNumberEditChange()
+{
+    ui->DownloadSerialNumberButton->setEnabled(true);
+}
+
+void TMainForm::MachineNameEditChange()
+{
+    ui->DownloadMachineNameButton->setEnabled(true);
 }
 
 void TMainForm::DownloadHardwareOptionsButtonClick()

@@ -69,6 +69,9 @@ private:
     void BootButtonClick();
     void LoadFactoryButtonClick();
     void ProgramFactoryButtonClick();
+    void HardwareOptionsMaskEditChange();
+    void SerialNumberEditChange();
+    void MachineNameEditChange();
     void DownloadHardwareOptionsButtonClick();
     void DownloadSerialNumberButtonClick();
     void DownloadMachineNameButtonClick();
