@@ -2,6 +2,7 @@
 
 #include "BootImage.h"
 #include "CliSession.h"
+#include "ConsoleCommand.h"
 #include "FactoryImage.h"
 #include "FileKinds.h"
 #include "MachineInfo.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -100,6 +102,8 @@ constexpr std::array kCommands{
     CliCommand{"info", "", 0, 0, "read the machine's information, one panel row a line", Info},
     CliCommand{"check", "FILE", 1, 1, "load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict", Check},
     CliCommand{"download", "FILE", 1, 1, "download a user program (.tbu) into the machine", Download},
+    CliCommand{"console", "LINE...", 0, std::numeric_limits<std::size_t>::max(),
+               "run developer console lines (none: each line of standard input)", ConsoleCommand},
 };
 
 }  // namespace
