@@ -134,11 +134,13 @@ TEST_F(EmulFormTest, SaveWritesTheTextWithCrLfAndClearEmptiesIt)
 
 TEST_F(EmulFormTest, WatchOpensAWindowOfTheConsoleAndBringsTheConsoleBack)
 {
-    Type("100 watch 2 0 Motor");
-    EXPECT_THAT(memo->toPlainText().toStdString(), testing::EndsWith("\nadd to watch\n"));
+    // The symbols are the context's.
+    ASSERT_TRUE(w.objects.symbols.LoadSymbolFile(QUORVEX_SAMPLES_DIR "/mainprog.tfs"));
+    Type("start watch 2 0");
+    EXPECT_THAT(memo->toPlainText().toStdString(), testing::EndsWith("\nentry mainprog.main.start\nadd to watch\n"));
     const auto watches = Console().findChildren<TWatchForm*>();
     ASSERT_EQ(watches.size(), 1);
-    EXPECT_EQ(watches[0]->windowTitle(), "Motor");
+    EXPECT_EQ(watches[0]->windowTitle(), "mainprog.main.start");
     EXPECT_TRUE(watches[0]->isVisible());
     EXPECT_TRUE(Console().isVisible());
     Console().close();  // the watch stays open
