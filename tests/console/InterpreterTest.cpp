@@ -255,19 +255,6 @@ TEST_F(InterpreterTest, AFailureHalfWayKeepsWhatWasDoneAndShowsWhatWasRead)
     EXPECT_EQ(Output("210"), "read  _y 0x000210 = 0x000007 (7)");
 }
 
-TEST_F(InterpreterTest, TheErrorsAndHowTheyEnd)
-{
-    struct ErrorCase {
-        const char* command;
-        ConsoleError error;
-    };
-    m.link.ClosePort();
-    for (const ErrorCase& c : {ErrorCase{"100 peek", ConsoleError::None}, {"default", ConsoleError::Syntax},
-                               {"start =", ConsoleError::Syntax}, {"nothing", ConsoleError::SymbolNotFound},
-                               {"start map 0", ConsoleError::InvalidParameter}, {"start", ConsoleError::NoAnswer}})
-        EXPECT_EQ(console.RunCommand(c.command).error, c.error) << c.command;
-}
-
 TEST_F(InterpreterTest, TheCommandBufferAndTheTokensHaveTheirSizes)
 {
     // 256 characters are taken, the 257th is not.

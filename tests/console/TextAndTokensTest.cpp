@@ -32,27 +32,15 @@ TEST(CommandTokens, BlanksSeparateAndALongRunIsCut)
     EXPECT_TRUE(Tokens(" \t\r\n").empty());
 }
 
+// The cases the interpreter's tests do not reach through a command.
 TEST(CommandTokens, SignedNumbers)
 {
     const std::vector<std::pair<const char*, std::optional<std::uint32_t>>> cases{
-        {"0", 0u},           {"42", 42u},         {"+42", 42u},       {"-1", 0xFFFFFFFFu},
-        {"12abc", 12u},      {"0x1f", 0x1Fu},     {"0X1F", 0x1Fu},    {"-0x10", 0xFFFFFFF0u},
-        {"017", 15u},        {"08", 0u},          {"0x", 0u},         {"0xg", 0u},
-        {"4294967297", 1u},  {"-", std::nullopt}, {"", std::nullopt}, {"+-1", std::nullopt},
-        {"x1", std::nullopt}, {" 1", std::nullopt},
+        {"-0x10", 0xFFFFFFF0u}, {"017", 15u},          {"0x", 0u},           {"4294967297", 1u},
+        {"-", std::nullopt},    {"", std::nullopt},    {"+-1", std::nullopt}, {"x1", std::nullopt},
     };
     for (const auto& [text, value] : cases)
         EXPECT_EQ(ReadSignedNumber(text), value) << '"' << text << '"';
-}
-
-TEST(CommandTokens, HexadecimalTargets)
-{
-    const std::vector<std::pair<const char*, std::uint32_t>> cases{
-        {"100", 0x100}, {"0x100", 0x100}, {"0X1aB", 0x1AB}, {"12abcz9", 0x12ABC}, {"0x", 0}, {"0xz", 0},
-        {"123456789", 0x23456789},
-    };
-    for (const auto& [text, value] : cases)
-        EXPECT_EQ(ReadHexNumber(text), value) << text;
 }
 
 TEST(ConsoleText, TheLineUnderTheCaret)
