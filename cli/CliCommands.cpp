@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -80,6 +81,8 @@ constexpr std::array kCommands{
     CliCommand{"write-name", "TEXT", 1, 1, "write the machine name, once, into a blank field", WriteNameCommand},
     CliCommand{"power-off", "", 0, 0, "switch the machine off", PowerOffCommand},
     CliCommand{"program-loader", "", 0, 0, "put the machine into its resident loader (for boot)", ProgramLoaderCommand},
+    CliCommand{"console", "LINE...", 0, std::numeric_limits<std::size_t>::max(),
+               "run developer console lines (none: each line of standard input)", ConsoleCommand},
 };
 
 }  // namespace

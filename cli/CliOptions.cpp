@@ -5,6 +5,21 @@
 #include "TextFormat.h"
 
 #include <algorithm>
+#include <charconv>
+
+namespace {
+
+// A count in decimal digits only, within an unsigned.
+std::optional<unsigned> ReadCount(const std::string& text)
+{
+    unsigned count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return count;
+}
+
+}  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
 {
@@ -44,6 +59,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         } else if (word == "--symbols") {
             if (!value(options.symbols))
                 return fail("--symbols needs a file");
+        } else if (word == "--reads") {
+            std::optional<std::string> count;
+            if (!value(count) || !(options.reads = ReadCount(*count)))
+                return fail("--reads needs a count of reads (0 or more)");
         } else if (word.starts_with("--"))
             return fail("unknown option '" + word + "'");
         else
@@ -79,6 +98,8 @@ Options:
   --yes           answer yes to confirmations (write-serial, write-name)
   --kind K        check: read the file as user, factory, boot or symbols
                   instead of going by its extension
+  --symbols FILE  console: load this symbol file (.tfs) before the first line
+  --reads N       console: a watch stops after N reads instead of at Ctrl-C
 
 Commands:
 )";
@@ -93,6 +114,8 @@ Commands:
     text += R"(
 Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
 4 the machine refused or failed the operation, 5 aborted.
+console: 1 when a line answered "No answer", else 2 when a line gave another
+error or was one of the window's commands (clear, load, save).
 )";
     return text;
 }

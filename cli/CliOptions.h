@@ -5,7 +5,7 @@
 #include <vector>
 
 // mirelle-cli [--port NAME] [--json] [--trace] [--yes] [--kind K] [--symbols FILE]
-//             COMMAND [ARGUMENT...]
+//             [--reads N] COMMAND [ARGUMENT...]
 struct CliOptions {
     std::optional<std::string> port;     // --port; otherwise the stored "ComPort"
     bool json = false;                   // --json
@@ -13,6 +13,7 @@ struct CliOptions {
     bool yes = false;                    // --yes
     std::optional<std::string> kind;     // --kind user|factory|boot|symbols
     std::optional<std::string> symbols;  // --symbols FILE
+    std::optional<unsigned> reads;       // --reads N; otherwise a watch reads until Ctrl-C
     bool help = false;
     std::string command;
     std::vector<std::string> arguments;

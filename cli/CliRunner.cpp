@@ -3,7 +3,8 @@
 #include "CliCommands.h"
 #include "CliSession.h"
 
-ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* out, std::FILE* err)
+ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
+                std::FILE* err)
 {
     if (commandLine.options.help) {
         std::fputs(UsageText().c_str(), out);
@@ -13,7 +14,7 @@ ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context
         std::fprintf(err, "mirelle-cli: %s\n\n%s", commandLine.error.c_str(), UsageText().c_str());
         return ExitCode::Usage;
     }
-    CliSession session(commandLine.options, context, out, err);
+    CliSession session(commandLine.options, context, in, out, err);
     const CliCommand* command = FindCliCommand(commandLine.options.command);
     return command->run(session, commandLine.options.arguments);
 }

@@ -8,5 +8,7 @@
 struct ToolContext;
 
 // Runs one parsed mirelle-cli command line on the process-wide objects of
-// `context`: results to `out`, progress, trace and diagnostics to `err`.
-ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* out, std::FILE* err);
+// `context`: lines to run from `in`, results to `out`, progress, trace and
+// diagnostics to `err`.
+ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
+                std::FILE* err);

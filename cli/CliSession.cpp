@@ -22,8 +22,9 @@ std::string Printable(const std::string& latin1)
 
 }  // namespace
 
-CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* out, std::FILE* err)
-    : options(options), context(context), prompts(options.yes, stdin, out, err), out(out), err(err)
+CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
+                       std::FILE* err)
+    : options(options), context(context), prompts(options.yes, in, out, err), in(in), out(out), err(err)
 {
 }
 
@@ -48,6 +49,17 @@ void CliSession::Note(const std::string& latin1Line)
 void CliSession::Complain(const std::string& line)
 {
     std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
+}
+
+bool CliSession::ReadLine(std::string& line)
+{
+    line.clear();
+    int c = std::fgetc(in);
+    if (c == EOF)
+        return false;
+    for (; c != EOF && c != '\n'; c = std::fgetc(in))
+        line += char(c);
+    return true;
 }
 
 void CliSession::OpenLink()

@@ -14,11 +14,11 @@ class Procedure;
 struct MachineInfo;
 
 // What every command of mirelle-cli works with: the options, the context of
-// the process-wide objects, and the two streams (results on `out`; progress,
-// trace and diagnostics on `err`).
+// the process-wide objects, and the three streams (lines to run on `in`;
+// results on `out`; progress, trace and diagnostics on `err`).
 class CliSession {
 public:
-    CliSession(const CliOptions& options, const ToolContext& context, std::FILE* out, std::FILE* err);
+    CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out, std::FILE* err);
 
     const CliOptions& options;
     ToolContext context;
@@ -35,6 +35,9 @@ public:
     // A diagnostic on `err`: "mirelle-cli: " and the line.
     void Complain(const std::string& line);
 
+    // The next line of `in`, without its line break; false at its end.
+    bool ReadLine(std::string& line);
+
     // Opens the port given with --port, else the one the tool has stored. A
     // port that cannot be opened is said on `err`; the commands then find no
     // machine, as the window's would.
@@ -48,6 +51,7 @@ public:
     ExitCode RunWithProgress(Procedure& procedure, std::string& resultText);
 
 private:
+    std::FILE* in;
     std::FILE* out;
     std::FILE* err;
 };

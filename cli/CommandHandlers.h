@@ -20,3 +20,10 @@ ExitCode WriteSerialCommand(CliSession& session, const CliArguments& arguments);
 ExitCode WriteNameCommand(CliSession& session, const CliArguments& arguments);
 ExitCode PowerOffCommand(CliSession& session, const CliArguments& arguments);
 ExitCode ProgramLoaderCommand(CliSession& session, const CliArguments& arguments);
+
+// mirelle-cli console [LINE...]: each line (the arguments, or with none the
+// lines of standard input) through the console's interpreter, with its
+// defaults, last command and symbol table, each output printed as the
+// console window would append it. A watch polls in the terminal
+// (ConsoleCommand.cpp).
+ExitCode ConsoleCommand(CliSession& session, const CliArguments& lines);

@@ -17,7 +17,7 @@ int main(int argc, char** argv)
     DeviceLink link(CliPortBackend(commandLine.options, stderr));
     const ToolContext context = ProcessContext(link);
     try {
-        return int(RunCli(commandLine, context, stdout, stderr));
+        return int(RunCli(commandLine, context, stdin, stdout, stderr));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "mirelle-cli: %s\n", error.what());
         return int(ExitCode::MachineRefused);

@@ -22,13 +22,3 @@ FileLoad FilePanel::LoadPath(const std::string& path)
     const Loaded result = loader(path);
     return {.chosen = true, .path = path, .statusText = result.statusText, .loaded = result.loaded};
 }
-
-std::string FolderPart(const std::string& path)
-{
-#ifdef _WIN32
-    const auto separator = path.find_last_of("\\/:");
-#else
-    const auto separator = path.find_last_of('/');
-#endif
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileKinds.h"
+#include "FolderPart.h"
 
 #include <functional>
 #include <string>
@@ -45,7 +46,3 @@ private:
     Loader loader;
     std::string initialFolder;
 };
-
-// The folder part of a path, with its trailing separator ("/data/a.tbu" gives
-// "/data/"); empty when the path names no folder.
-std::string FolderPart(const std::string& path);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Console.h"
+#include "ConsoleFiles.h"
+#include "ConsoleHost.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -7,16 +11,39 @@
 namespace Ui {
 class EmulForm;
 }
+class DeviceLink;
+class Prompts;
+class SymbolTable;
 
-// "Emulator": the developer console on the machine's memory. Shown, not
-// modal, from the Tools menu; closing it only hides it.
-class TEmulForm final : public QWidget {
+// "Emulator": the developer console on the machine's memory. One command a
+// line; Enter runs the line under the caret and appends its output at the
+// end. Shown, not modal, from the Tools menu; closing it only hides it, its
+// text, defaults and last command kept. It owns the watch windows it opens.
+class TEmulForm final : public QWidget, private ConsoleHost {
     Q_OBJECT
 
 public:
-    explicit TEmulForm(QWidget* parent = nullptr);
+    TEmulForm(DeviceLink& link, SymbolTable& symbols, Prompts& prompts, QWidget* parent = nullptr);
     ~TEmulForm() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // The Enter handler, ReturnButton's click.
+    void MemoReturnPress();
+
+    // What the commands ask of the window.
+    std::optional<std::string> Clear() override;
+    std::optional<std::string> Load() override;
+    std::optional<std::string> Save() override;
+    void OpenWatch(const WatchOrder& order) override;
+
+    // The console text with CR LF line ends, as the commands and the log see it.
+    std::string Text() const;
+
     std::unique_ptr<Ui::EmulForm> ui;
+    DeviceLink& link;
+    ConsoleFiles files;
+    Console console;
 };

@@ -26,10 +26,11 @@ struct CliRun {
     std::string err;
 };
 
-CliRun RunCli(const QStringList& arguments)
+CliRun RunCli(const QStringList& arguments, const QByteArray& input = {})
 {
     QProcess cli;
     cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
+    cli.write(input);
     cli.closeWriteChannel();
     CliRun run;
     if (!cli.waitForFinished(30000)) {
@@ -43,11 +44,11 @@ CliRun RunCli(const QStringList& arguments)
     return run;
 }
 
-CliRun RunCli(const SimulatorProcess& sim, QStringList arguments)
+CliRun RunCli(const SimulatorProcess& sim, QStringList arguments, const QByteArray& input = {})
 {
     arguments.prepend(QString::fromStdString(sim.device));
     arguments.prepend("--port");
-    return RunCli(arguments);
+    return RunCli(arguments, input);
 }
 
 // The text after "caption<TAB>" on the line of that caption.
@@ -267,6 +268,129 @@ TEST(CliEndToEnd, PowerRequestsAndTheBootStream)
     const CliRun closed = RunCli({"--port", "/dev/no-such-port", "boot", kSamples + "/sample-boot.tb"});
     EXPECT_EQ(closed.exitCode, 1);
     EXPECT_EQ(closed.out, "Boot failed : the port did not take the bytes\n");
+}
+
+TEST_F(CliEndToEndTest, ConsoleWritesReadsMapsAndReadsBySymbol)
+{
+    const CliRun run = RunCli(sim, {"--symbols", kSamples + "/mainprog.tfs", "console", "100 = 0x1234", "100", "",
+                                    "_x 0 map 2", "main.start"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "write _y 0x000100 = 0x001234 (4660)\n"
+              "read  _y 0x000100 = 0x001234 (4660)\n"
+              "read  _y 0x000100 = 0x001234 (4660)\n"
+              "read  _y 0x000100 = 0x001234 (4660)\n"
+              "map  _x 0x000000\n"
+              " 0x000000 0x000000 0x000000 0x000000\n"
+              " 0x000000 0x000000 0x000000 0x000000\n"
+              "\n"
+              "entry mainprog.main.start\n"
+              "read  _p 0x000040 = 0x000000 (0)\n");
+    EXPECT_EQ(run.err, "File loaded\n");
+
+    // Lines from standard input, with the defaults and the last command kept.
+    const CliRun piped = RunCli(sim, {"console"}, "default _x\n_y 100\n\n  \n0 = 9\n0 kill\n");
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out,
+              "read  _y 0x000100 = 0x001234 (4660)\n"
+              "read  _y 0x000100 = 0x001234 (4660)\n"
+              "read  _y 0x000100 = 0x001234 (4660)\n"
+              "write _x 0x000000 = 0x000009 (9)\n"
+              "read  _x 0x000000 = 0x000009 (9)\n"
+              "killed\n");
+}
+
+TEST_F(CliEndToEndTest, ConsoleExitCodesAndTheWindowsCommands)
+{
+    struct Case {
+        QStringList lines;
+        int exitCode;
+        std::string out;
+        std::string err;
+    };
+    const std::vector<Case> cases{
+        {{"100 = 1", "bogus", "100"}, 2, "write _y 0x000100 = 0x000001 (1)\nread  _y 0x000100 = 0x000001 (1)\n"
+                                         "Symbol not found\nread  _y 0x000100 = 0x000001 (1)\n", ""},
+        {{"100 map 0"}, 2, "Invalid parameter\n", ""},
+        {{"default"}, 2, "Syntax error\n", ""},
+        {{"clear"}, 2, "", "mirelle-cli: clear belongs to the console window"},
+        {{"load"}, 2, "", "--symbols FILE"},
+        {{"save"}, 2, "", "redirect the standard output"},
+        {{"100 peek"}, 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.join(" | ").toStdString());
+        const CliRun run = RunCli(sim, QStringList{"console"} + c.lines);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_THAT(run.err, HasSubstr(c.err));
+    }
+
+    // A symbol file that cannot be opened: no line runs.
+    const CliRun missing = RunCli(sim, {"--symbols", "/no/such/file.tfs", "console", "100 = 2"});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "File not loaded\n");
+    EXPECT_THAT(RunCli(sim, {"console", "100"}).out, HasSubstr("(1)"));
+
+    // A full table is not loaded, but its records serve.
+    QTemporaryDir folder;
+    QFile full(folder.filePath("full.tfs"));
+    ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 10000; ++i) {
+        QByteArray record(112, '\0');
+        const QByteArray name = "s" + QByteArray::number(i);
+        record.replace(0, name.size(), name);
+        record[96] = char(i & 0xFF);
+        record[97] = char(i >> 8);
+        full.write(record);
+    }
+    full.close();
+    const CliRun served = RunCli(sim, {"--symbols", full.fileName(), "console", "register s9999 = 1"});
+    EXPECT_EQ(served.exitCode, 0);
+    EXPECT_EQ(served.err, "File not loaded\n");
+    EXPECT_EQ(served.out, "..s9999\nwrite _y 0x00270F = 0x000001 (1)\n");
+}
+
+TEST(CliEndToEnd, ConsoleNoAnswerOutranksTheOtherErrorsAndEveryLineRuns)
+{
+    SimulatorProcess sim({"--no-answer", "1"});
+    ASSERT_FALSE(sim.device.empty());
+    const CliRun run = RunCli(sim, {"console", "100", "bogus", "100 kill"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "No answer\nSymbol not found\nkilled\n");
+}
+
+TEST_F(CliEndToEndTest, ConsoleWatchPollsInTheTerminal)
+{
+    const CliRun run = RunCli(sim, {"--reads", "3", "console", "100 = 7", "100 watch 2 20", "100 watch 1 0", "100"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "write _y 0x000100 = 0x000007 (7)\nread  _y 0x000100 = 0x000007 (7)\n"
+              "add to watch\n"
+              "0x000007 (7)  0x000000 (0)\n0x000007 (7)  0x000000 (0)\n0x000007 (7)  0x000000 (0)\n"
+              "add to watch\n"  // an interval of 0 never reads
+              "read  _y 0x000100 = 0x000007 (7)\n");
+
+    const CliRun none = RunCli(sim, {"--reads", "2", "console", "100 watch 0 10"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "add to watch\nNo answer\nNo answer\n");
+
+    // Without --reads, until Ctrl-C.
+    QProcess cli;
+    cli.start(QStringLiteral(MIRELLE_CLI_PATH),
+              {"--port", QString::fromStdString(sim.device), "console", "100 watch 1 20", "100"});
+    QByteArray out;
+    while (out.count('\n') < 3 && cli.waitForReadyRead(10000))
+        out += cli.readAllStandardOutput();
+    ASSERT_GE(out.count('\n'), 3) << out.toStdString();
+    ::kill(pid_t(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 5);
+    out += cli.readAllStandardOutput();
+    EXPECT_TRUE(out.startsWith("add to watch\n0x000007 (7)\n")) << out.toStdString();
+    EXPECT_FALSE(out.contains("read")) << "the lines after an interrupted watch do not run";
 }
 
 }  // namespace

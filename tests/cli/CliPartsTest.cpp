@@ -25,7 +25,7 @@ ExitCode RunCommandLine(const std::vector<std::string>& arguments, std::FILE* ou
 {
     const ParsedCommandLine commandLine = ParseCommandLine(arguments);
     DeviceLink link(CliPortBackend(commandLine.options, err));
-    return RunCli(commandLine, ProcessContext(link), out, err);
+    return RunCli(commandLine, ProcessContext(link), stdin, out, err);
 }
 
 // Everything written to a FILE*, as text.
@@ -61,6 +61,12 @@ TEST(CliOptionsTest, OptionsCommandAndArguments)
     ASSERT_EQ(check.error, "");
     EXPECT_EQ(check.options.kind, "symbols");
     EXPECT_THAT(check.options.arguments, testing::ElementsAre("a.bin"));
+
+    const auto console = ParseCommandLine({"--reads", "3", "console", "100 watch", "--json"});
+    ASSERT_EQ(console.error, "");
+    EXPECT_EQ(console.options.reads, 3u);
+    EXPECT_FALSE(console.options.json);  // after the command, every word is a line
+    EXPECT_THAT(console.options.arguments, testing::ElementsAre("100 watch", "--json"));
 }
 
 TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
@@ -74,6 +80,9 @@ TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
         {"download", "a.tbu", "b.tbu"},
         {"ident", "extra"},
         {"--kind", "firmware", "check", "a.tbu"},
+        {"--reads", "many", "console", "100 watch"},
+        {"--reads", "-1", "console"},
+        {"--reads"},
     };
     for (const auto& arguments : wrong) {
         CapturedStream out, err;

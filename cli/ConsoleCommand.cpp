@@ -1,0 +1,168 @@
+#include "CommandHandlers.h"
+
+#include "CliSession.h"
+#include "Console.h"
+#include "ConsoleHost.h"
+#include "Interrupt.h"
+#include "SymbolTable.h"
+#include "Watch.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a wait looks for Ctrl-C.
+constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
+
+// The command line keeps no console text and shows no dialog: it refuses the
+// window's three commands, saying what to use instead, and keeps a watch
+// order for the terminal.
+class TerminalHost final : public ConsoleHost {
+public:
+    explicit TerminalHost(CliSession& session) : session(session) {}
+
+    std::optional<std::string> Clear() override
+    {
+        session.Complain("clear belongs to the console window: the command line keeps no text to clear");
+        return std::nullopt;
+    }
+    std::optional<std::string> Load() override
+    {
+        session.Complain("load belongs to the console window: give the symbol file with --symbols FILE");
+        return std::nullopt;
+    }
+    std::optional<std::string> Save() override
+    {
+        session.Complain("save belongs to the console window: redirect the standard output to keep a log");
+        return std::nullopt;
+    }
+    void OpenWatch(const WatchOrder& order) override { watch = order; }
+
+    std::optional<WatchOrder> watch;  // the order of the line just run
+
+private:
+    CliSession& session;
+};
+
+// How the lines went: "No answer" outranks the other errors.
+struct Outcome {
+    bool noAnswer = false;
+    bool error = false;
+    bool aborted = false;
+
+    ExitCode Code() const
+    {
+        if (aborted)
+            return ExitCode::Aborted;
+        if (noAnswer)
+            return ExitCode::NoAnswer;
+        return error ? ExitCode::Usage : ExitCode::Done;
+    }
+};
+
+// A line from the command line, whose text is the terminal's (UTF-8), as the
+// console takes it: one Latin-1 byte a character.
+std::string Latin1Line(const std::string& line)
+{
+    return QString::fromLocal8Bit(line.data(), qsizetype(line.size())).toLatin1().toStdString();
+}
+
+// An output as the console appends it: CR LF as line breaks.
+std::string Lines(std::string output)
+{
+    for (auto at = output.find("\r\n"); at != std::string::npos; at = output.find("\r\n", at + 1))
+        output.erase(at, 1);
+    return output;
+}
+
+std::string WordsLine(std::span<const std::uint32_t> values)
+{
+    std::string line;
+    for (const std::uint32_t value : values)
+        line += (line.empty() ? "" : "  ") + WatchValueText(value);
+    return line;
+}
+
+// Waits until `until`; false when Ctrl-C came first.
+bool WaitUntil(Clock::time_point until)
+{
+    while (!InterruptGuard::Requested()) {
+        const auto now = Clock::now();
+        if (now >= until)
+            return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(until - now, kInterruptPoll));
+    }
+    return false;
+}
+
+// A watch in the terminal, in the Normal mode: one line a read at its
+// interval, the words or "No answer", until Ctrl-C or `reads` reads. An
+// interval of 0 reads nothing, as the window's never ticks.
+void PollWatch(CliSession& session, const WatchOrder& order, std::optional<unsigned> reads, Outcome& outcome)
+{
+    Watch watch(order);
+    if (!watch.Polls())
+        return;
+    InterruptGuard interrupt;
+    auto next = Clock::now();
+    for (unsigned done = 0; !reads || done < *reads; ++done) {
+        next += std::chrono::milliseconds(order.interval);
+        if (!WaitUntil(next)) {
+            outcome.aborted = true;
+            return;
+        }
+        watch.Read(session.context.link);
+        const bool answered = watch.Light() != WatchLight::Red;
+        outcome.noAnswer |= !answered;
+        session.Say(answered ? WordsLine(watch.Values()) : "No answer");
+    }
+}
+
+// One line, as the Enter key runs it in the window.
+void RunLine(CliSession& session, Console& console, TerminalHost& host, const std::string& line, Outcome& outcome)
+{
+    host.watch.reset();
+    const std::optional<CommandResult> result = console.Enter(Latin1Line(line));
+    if (!result)
+        return;
+    if (!result->output.empty())
+        session.Say(Lines(result->output));
+    outcome.noAnswer |= result->error == ConsoleError::NoAnswer;
+    outcome.error |= result->error != ConsoleError::None && result->error != ConsoleError::NoAnswer;
+    if (host.watch)
+        PollWatch(session, *host.watch, session.options.reads, outcome);
+}
+
+}  // namespace
+
+ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lines)
+{
+    SymbolTable& symbols = session.context.symbols;
+    if (session.options.symbols) {
+        const bool loaded = symbols.LoadSymbolFile(*session.options.symbols);
+        session.Note(loaded ? "File loaded" : "File not loaded");
+        // Not loaded with a full table: the file is too long, and its first
+        // records serve, as in the window. Otherwise it could not be opened.
+        if (!loaded && symbols.Count() < SymbolTable::kCapacity)
+            return ExitCode::FileRefused;
+    }
+    session.OpenLink();
+
+    TerminalHost host(session);
+    Console console(session.context.link, symbols, host);
+    Outcome outcome;
+    if (!lines.empty()) {
+        for (auto line = lines.begin(); line != lines.end() && !outcome.aborted; ++line)
+            RunLine(session, console, host, *line, outcome);
+    } else {
+        for (std::string line; !outcome.aborted && session.ReadLine(line);)
+            RunLine(session, console, host, line, outcome);
+    }
+    return outcome.Code();
+}

@@ -1,0 +1,65 @@
+#include "ConsoleFiles.h"
+
+#include "FileKinds.h"
+#include "FolderPart.h"
+#include "Prompts.h"
+#include "Settings.h"
+#include "SymbolTable.h"
+
+#include <QSaveFile>
+
+namespace {
+
+constexpr FileFilter kLogFilter{"Log file (*.log)", "*.log"};
+
+SaveFileQuestion LogDialog(const std::string& initialFolder)
+{
+    return {.title = "Save log file",
+            .filters = {kLogFilter},
+            .defaultSuffix = "log",
+            .initialFolder = initialFolder,
+            .replaceWithoutAsking = true};
+}
+
+// Writes the whole text; a short write is followed by the rest, so that a
+// failure is the one the system reports (a full disk), not a count.
+bool WriteAll(QSaveFile& file, std::string_view text)
+{
+    while (!text.empty()) {
+        const qint64 written = file.write(text.data(), qint64(text.size()));
+        if (written <= 0)
+            return false;
+        text.remove_prefix(std::size_t(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+ConsoleFiles::ConsoleFiles(Prompts& prompts, SymbolTable& symbols) : prompts(prompts), symbols(symbols) {}
+
+std::string ConsoleFiles::LoadSymbols()
+{
+    const char* folderSetting = KindInfo(FileKind::Symbols).folderSetting;
+    ReadSetting(folderSetting, symbolFolder);
+    const auto path = prompts.OpenFile(OpenDialog(FileKind::Symbols, symbolFolder));
+    if (!path)
+        return {};
+    symbolFolder = FolderPart(*path);
+    WriteSetting(folderSetting, symbolFolder);
+    return symbols.LoadSymbolFile(*path) ? "File loaded" : "File not loaded";
+}
+
+std::string ConsoleFiles::SaveLog(const std::string& text)
+{
+    const auto path = prompts.SaveFile(LogDialog(logFolder));
+    if (!path)
+        return {};
+    logFolder = FolderPart(*path);
+    // Written beside the old file, which it replaces only once it is whole.
+    // Unbuffered, so that no failure waits for commit(), which would not see it.
+    QSaveFile file(QString::fromStdString(*path));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && WriteAll(file, text) && file.commit())
+        return {};
+    return "Log file not saved : " + file.errorString().toLatin1().toStdString();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+class Prompts;
+class SymbolTable;
+
+// The console window's two file commands, through the prompts' dialogs:
+// "load" reads a symbol file into the table, "save" writes the console's text
+// as a log file. Each dialog starts where the last one of its kind ended.
+class ConsoleFiles {
+public:
+    ConsoleFiles(Prompts& prompts, SymbolTable& symbols);
+
+    // "load": the symbol file dialog, in the folder the settings value
+    // "Prog2Dir" names when it exists; the chosen file's folder stored there,
+    // then the file loaded. "File loaded", "File not loaded", or empty when
+    // the dialog was cancelled (table and setting unchanged). Settings errors
+    // pass on to the caller.
+    std::string LoadSymbols();
+
+    // "save": the log file dialog, then `text` (Latin-1, CR LF lines) written
+    // to the chosen file, an existing one replaced without a question. A write
+    // that fails leaves an existing file as it was and gives "Log file not
+    // saved : " and the reason; otherwise, and when cancelled, empty.
+    std::string SaveLog(const std::string& text);
+
+private:
+    Prompts& prompts;
+    SymbolTable& symbols;
+    std::string symbolFolder;
+    std::string logFolder;
+};

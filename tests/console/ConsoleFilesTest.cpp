@@ -1,0 +1,120 @@
+// "load" and "save": their dialogs, the folder they start in, and what a
+// failing write leaves behind.
+#include "ConsoleFiles.h"
+#include "ScriptedPrompts.h"
+#include "SymbolTable.h"
+#include "TestFiles.h"
+
+#include <QFile>
+#include <QSettings>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+
+using testing::StartsWith;
+
+namespace {
+
+std::string Stored(const char* name)
+{
+    return QSettings("Orvane", "Quorvex").value(name).toString().toStdString();
+}
+
+std::string FileText(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+    return file.readAll().toStdString();
+}
+
+class ConsoleFilesTest : public testing::Test {
+protected:
+    void SetUp() override { QSettings("Orvane", "Quorvex").clear(); }
+
+    TestFiles files;
+    ScriptedPrompts prompts;
+    SymbolTable symbols;
+    ConsoleFiles console{prompts, symbols};
+};
+
+TEST_F(ConsoleFilesTest, LoadAsksForASymbolFileAndRemembersItsFolder)
+{
+    const std::string path = files.Put("mainprog.tfs", SymbolFileBytes({{"start", "main", "", 0x40, 0x401}}));
+    QSettings("Orvane", "Quorvex").setValue("Prog2Dir", "/symbols/here/");
+    prompts.AnswerFile(path);
+    EXPECT_EQ(console.LoadSymbols(), "File loaded");
+    EXPECT_EQ(symbols.FindSymbol("start"), 0);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    const OpenFileQuestion& dialog = prompts.asked[0].open;
+    EXPECT_EQ(dialog.title, "Open Tessel file symbol");
+    ASSERT_EQ(dialog.filters.size(), 1u);
+    EXPECT_STREQ(dialog.filters[0].description, "tessel symbol(*.tfs)");
+    EXPECT_STREQ(dialog.filters[0].pattern, "*.tfs");
+    EXPECT_EQ(dialog.presetName, "mainprog.tfs");
+    EXPECT_EQ(dialog.defaultSuffix, "var");
+    EXPECT_TRUE(dialog.fileMustExist);
+    EXPECT_EQ(dialog.initialFolder, "/symbols/here/");
+    EXPECT_EQ(Stored("Prog2Dir"), files.Folder() + "/");
+
+    // Cancelled: nothing changes. Without the setting, the last folder stays.
+    QSettings("Orvane", "Quorvex").remove("Prog2Dir");
+    prompts.CancelFile();
+    EXPECT_EQ(console.LoadSymbols(), "");
+    EXPECT_EQ(prompts.asked[1].open.initialFolder, files.Folder() + "/");
+    EXPECT_EQ(Stored("Prog2Dir"), "");
+    EXPECT_EQ(symbols.Count(), 1u);
+
+    prompts.AnswerFile(files.Path("vanished.tfs"));
+    EXPECT_EQ(console.LoadSymbols(), "File not loaded");
+    EXPECT_EQ(symbols.Count(), 0u);
+}
+
+TEST_F(ConsoleFilesTest, SaveWritesTheTextAsItIsAndReplacesAnOldLog)
+{
+    const std::string path = files.Put("console.log", FileBytes(5000, 'o'));
+    const std::string text = "100\r\nread  _y 0x000100 = 0x000000 (0)\r\n\xe9t\xe9\r\n";
+    prompts.AnswerFile(path);
+    EXPECT_EQ(console.SaveLog(text), "");
+    EXPECT_EQ(FileText(path), text);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    const SaveFileQuestion& dialog = prompts.asked[0].save;
+    EXPECT_EQ(dialog.title, "Save log file");
+    ASSERT_EQ(dialog.filters.size(), 1u);
+    EXPECT_STREQ(dialog.filters[0].description, "Log file (*.log)");
+    EXPECT_STREQ(dialog.filters[0].pattern, "*.log");
+    EXPECT_EQ(dialog.defaultSuffix, "log");
+    EXPECT_TRUE(dialog.replaceWithoutAsking);
+
+    prompts.CancelFile();
+    EXPECT_EQ(console.SaveLog("other"), "");
+    EXPECT_EQ(prompts.asked[1].save.initialFolder, files.Folder() + "/");
+    EXPECT_EQ(FileText(path), text);
+}
+
+TEST_F(ConsoleFilesTest, ASaveThatFailsSaysWhyAndLeavesTheOldLogWhole)
+{
+    prompts.AnswerFile(files.Path("no-such-folder/console.log"));
+    const std::string vanished = console.SaveLog("text\r\n");
+    EXPECT_THAT(vanished, StartsWith("Log file not saved : "));
+    EXPECT_GT(vanished.size(), std::string("Log file not saved : ").size());
+
+    // The disk fills up half-way: files of this process may not grow past 100 bytes.
+    const std::string path = files.Put("old.log", FileBytes{'o', 'l', 'd'});
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{100, limit.rlim_max};
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    prompts.AnswerFile(path);
+    const std::string full = console.SaveLog(std::string(1000, 'n'));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(full, "Log file not saved : " + qt_error_string(EFBIG).toStdString());
+    EXPECT_EQ(FileText(path), "old");
+}
+
+}  // namespace
