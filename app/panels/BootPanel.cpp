@@ -3,22 +3,12 @@
 #include "BootImage.h"
 
 BootPanel::BootPanel(const ToolContext& context)
-    : context(context),
-      files(FileKind::Boot, [image = &context.bootImage](const std::string& path) {
+    : FilePanel(FileKind::Boot, [image = &context.bootImage](const std::string& path) {
           LoadBootFile(path, *image);
           return FilePanel::Loaded{image->statusText, image->loaded};
-      })
+      }),
+      context(context)
 {
-}
-
-FileLoad BootPanel::Load(Prompts& prompts)
-{
-    return files.Load(prompts);
-}
-
-FileLoad BootPanel::Load(const std::string& path)
-{
-    return files.LoadPath(path);
 }
 
 std::unique_ptr<BootStream> BootPanel::StartBoot()

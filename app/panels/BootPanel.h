@@ -10,18 +10,16 @@
 class Prompts;
 
 // The boot panel's two buttons on the process-wide objects of a context.
-class BootPanel {
+class BootPanel : public FilePanel {
 public:
     explicit BootPanel(const ToolContext& context);
 
-    // "Load": the open dialog, the "BootDir" folder, LoadBootFile.
-    FileLoad Load(Prompts& prompts);
-    FileLoad Load(const std::string& path);
+    // "Load" is the FilePanel's: the open dialog, the "BootDir" folder, LoadBootFile.
+
     // "Boot": the stream of the loaded program (no readout before it), or
     // nothing when no program is loaded.
     std::unique_ptr<BootStream> StartBoot();
 
 private:
     ToolContext context;
-    FilePanel files;
 };

@@ -21,22 +21,12 @@ bool IdentsMatch(const MachineInfo& info, const FactoryImage& image)
 }
 
 FactoryPanel::FactoryPanel(const ToolContext& context)
-    : context(context),
-      files(FileKind::Factory, [image = &context.factoryImage](const std::string& path) {
+    : FilePanel(FileKind::Factory, [image = &context.factoryImage](const std::string& path) {
           LoadFactoryFile(path, *image);
           return FilePanel::Loaded{image->statusText, image->loaded};
-      })
+      }),
+      context(context)
 {
-}
-
-FileLoad FactoryPanel::Load(Prompts& prompts)
-{
-    return files.Load(prompts);
-}
-
-FileLoad FactoryPanel::Load(const std::string& path)
-{
-    return files.LoadPath(path);
 }
 
 FactoryDownloadStart FactoryPanel::StartDownload()

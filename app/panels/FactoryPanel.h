@@ -30,18 +30,16 @@ struct FactoryDownloadStart {
 bool IdentsMatch(const MachineInfo& info, const FactoryImage& image);
 
 // The factory panel's two buttons on the process-wide objects of a context.
-class FactoryPanel {
+class FactoryPanel : public FilePanel {
 public:
     explicit FactoryPanel(const ToolContext& context);
 
-    // "Load": the open dialog, the "FactoryDir" folder, LoadFactoryFile.
-    FileLoad Load(Prompts& prompts);
-    FileLoad Load(const std::string& path);
+    // "Load" is the FilePanel's: the open dialog, the "FactoryDir" folder, LoadFactoryFile.
+
     // "Download" up to the dialog: the short readout (identity only) into
     // MachineInfo, the ident check, then a started download or the refusal.
     FactoryDownloadStart StartDownload();
 
 private:
     ToolContext context;
-    FilePanel files;
 };

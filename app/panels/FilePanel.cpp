@@ -14,10 +14,10 @@ FileLoad FilePanel::Load(Prompts& prompts)
         return {};
     initialFolder = FolderPart(*path);
     WriteSetting(folderSetting, initialFolder);
-    return LoadPath(*path);
+    return Load(*path);
 }
 
-FileLoad FilePanel::LoadPath(const std::string& path)
+FileLoad FilePanel::Load(const std::string& path)
 {
     const Loaded result = loader(path);
     return {.chosen = true, .path = path, .statusText = result.statusText, .loaded = result.loaded};

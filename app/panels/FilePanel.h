@@ -16,11 +16,12 @@ struct FileLoad {
     bool loaded = false;     // the file passed every check of its loader
 };
 
-// The "Load" button that the user, factory and boot panels share: the open
-// dialog of the panel's file kind, started in the folder that the settings
-// remember for it; the chosen file's folder stored again; then the loader.
-// Settings errors ("Invalid data type for '%s'", "Failed to set data for
-// '%s'") pass on to the caller, which shows them.
+// The "Load" button that the user, factory and boot panels share (each is a
+// FilePanel with its action button): the open dialog of the panel's file
+// kind, started in the folder that the settings remember for it; the chosen
+// file's folder stored again; then the loader. Settings errors ("Invalid
+// data type for '%s'", "Failed to set data for '%s'") pass on to the
+// caller, which shows them.
 class FilePanel {
 public:
     // What a loader leaves: the image's statusText and loaded flag.
@@ -35,7 +36,7 @@ public:
     FileLoad Load(Prompts& prompts);
     // The loader alone, for a path given without a dialog (a command line):
     // no dialog, no folder stored.
-    FileLoad LoadPath(const std::string& path);
+    FileLoad Load(const std::string& path);
 
     // The folder the dialog starts in when no settings value names one; it
     // follows the chosen files for the whole run, as a dialog's does.

@@ -99,22 +99,12 @@ UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserIma
 }
 
 UserProgramPanel::UserProgramPanel(const ToolContext& context)
-    : context(context),
-      files(FileKind::User, [image = &context.userImage](const std::string& path) {
+    : FilePanel(FileKind::User, [image = &context.userImage](const std::string& path) {
           LoadUserProgram(path, *image);
           return FilePanel::Loaded{image->statusText, image->loaded};
-      })
+      }),
+      context(context)
 {
-}
-
-FileLoad UserProgramPanel::Load(Prompts& prompts)
-{
-    return files.Load(prompts);
-}
-
-FileLoad UserProgramPanel::Load(const std::string& path)
-{
-    return files.LoadPath(path);
 }
 
 UserDownloadStart UserProgramPanel::StartDownload()

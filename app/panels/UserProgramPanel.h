@@ -67,21 +67,16 @@ struct UserDownloadStart {
 UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image);
 
 // The panel's two buttons on the process-wide objects of a context.
-class UserProgramPanel {
+class UserProgramPanel : public FilePanel {
 public:
     explicit UserProgramPanel(const ToolContext& context);
 
-    // "Load": the open dialog, the "UserDir" folder, LoadUserProgram. After a
-    // good load the front end runs the full readout, which decides whether
-    // "Download" is enabled.
-    FileLoad Load(Prompts& prompts);
-    // The same for a path given without a dialog.
-    FileLoad Load(const std::string& path);
+    // "Load" is the FilePanel's: the open dialog, the "UserDir" folder, LoadUserProgram.
+
     // "Download": StartUserDownload on the context's link, MachineInfo and
     // UserImage.
     UserDownloadStart StartDownload();
 
 private:
     ToolContext context;
-    FilePanel files;
 };
