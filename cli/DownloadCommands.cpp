@@ -20,6 +20,24 @@ bool Loaded(CliSession& session, const FileLoad& load)
     return true;
 }
 
+// A refused download: its text, and the exit code of why.
+ExitCode Refused(CliSession& session, const std::string& text, bool noAnswer, bool notLoaded)
+{
+    session.Say(text);
+    if (noAnswer)
+        return ExitCode::NoAnswer;
+    return notLoaded ? ExitCode::FileRefused : ExitCode::MachineRefused;
+}
+
+// A started download run to its end; then, as the window does, the full
+// readout (here silently), so that the machine's new state is read.
+ExitCode RunDownload(CliSession& session, Procedure& download, std::string& resultText)
+{
+    const ExitCode code = session.RunWithProgress(download, resultText);
+    ReadMachineInfo(session.context.link, session.context.machineInfo);
+    return code;
+}
+
 }  // namespace
 
 ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments)
@@ -28,20 +46,11 @@ ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments)
     if (!Loaded(session, panel.Load(arguments[0])))
         return ExitCode::FileRefused;
     session.OpenLink();
-
     const UserDownloadStart start = panel.StartDownload();
-    if (!start.check.Accepted()) {
-        session.Say(start.check.text);
-        switch (start.check.refusal) {
-        case UserDownloadRefusal::NoAnswer: return ExitCode::NoAnswer;
-        case UserDownloadRefusal::NotLoaded: return ExitCode::FileRefused;
-        default: return ExitCode::MachineRefused;
-        }
-    }
-    const ExitCode code = session.RunWithProgress(*start.download, session.context.userResultText);
-    // As the window does: read the machine again so the new versions show.
-    ReadMachineInfo(session.context.link, session.context.machineInfo);
-    return code;
+    if (!start.download)
+        return Refused(session, start.check.text, start.check.refusal == UserDownloadRefusal::NoAnswer,
+                       start.check.refusal == UserDownloadRefusal::NotLoaded);
+    return RunDownload(session, *start.download, session.context.userResultText);
 }
 
 ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments)
@@ -50,19 +59,11 @@ ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments)
     if (!Loaded(session, panel.Load(arguments[0])))
         return ExitCode::FileRefused;
     session.OpenLink();
-
     const FactoryDownloadStart start = panel.StartDownload();
-    if (!start.download) {
-        session.Say(start.text);
-        switch (start.refusal) {
-        case FactoryRefusal::NoAnswer: return ExitCode::NoAnswer;
-        case FactoryRefusal::NotLoaded: return ExitCode::FileRefused;
-        default: return ExitCode::MachineRefused;
-        }
-    }
-    const ExitCode code = session.RunWithProgress(*start.download, session.context.factoryResultText);
-    ReadMachineInfo(session.context.link, session.context.machineInfo);
-    return code;
+    if (!start.download)
+        return Refused(session, start.text, start.refusal == FactoryRefusal::NoAnswer,
+                       start.refusal == FactoryRefusal::NotLoaded);
+    return RunDownload(session, *start.download, session.context.factoryResultText);
 }
 
 ExitCode BootCommand(CliSession& session, const CliArguments& arguments)
@@ -72,6 +73,9 @@ ExitCode BootCommand(CliSession& session, const CliArguments& arguments)
         return ExitCode::FileRefused;
     session.OpenLink();
     const auto stream = panel.StartBoot();
+    if (!stream)
+        return Refused(session, "No file loaded", false, true);
+    // No readout follows: the machine is starting the program.
     std::string resultText;
     return session.RunWithProgress(*stream, resultText);
 }
