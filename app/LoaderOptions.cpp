@@ -1,4 +1,4 @@
-#include "LoaderOptions.h"
+#include "app/LoaderOptions.h"
 
 LoaderOptions ParseLoaderOptions(const std::vector<std::string>& arguments)
 {

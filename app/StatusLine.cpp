@@ -1,4 +1,4 @@
-#include "StatusLine.h"
+#include "app/StatusLine.h"
 
 std::string LinkStatusText(LinkState state, const std::string& portName)
 {

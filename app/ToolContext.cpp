@@ -1,12 +1,12 @@
-#include "ToolContext.h"
+#include "app/ToolContext.h"
 
-#include "BootImage.h"
-#include "DeviceLink.h"
-#include "FactoryImage.h"
-#include "MachineInfo.h"
-#include "ResultTexts.h"
-#include "SymbolTable.h"
-#include "UserImage.h"
+#include "app/readout/MachineInfo.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
+#include "link/DeviceLink.h"
+#include "procedures/ResultTexts.h"
 
 ToolContext ProcessContext(DeviceLink& link)
 {

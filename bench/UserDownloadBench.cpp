@@ -2,14 +2,14 @@
 // machine model with wire pacing: the model's own clock counts the line time
 // of every byte and the erase time, the dialog's 60 ms timer adds its pace.
 // Prints figures; asserts nothing.
-#include "DeviceLink.h"
-#include "MachineInfo.h"
-#include "MachineModel.h"
-#include "ModelPortBackend.h"
-#include "RunProcedure.h"
-#include "SampleSet.h"
-#include "UserImage.h"
-#include "UserProgramPanel.h"
+#include "app/panels/UserProgramPanel.h"
+#include "app/readout/MachineInfo.h"
+#include "images/UserImage.h"
+#include "link/DeviceLink.h"
+#include "procedures/RunProcedure.h"
+#include "samples/SampleSet.h"
+#include "sim/MachineModel.h"
+#include "sim/ModelPortBackend.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,13 +1,13 @@
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
-#include "BootImage.h"
-#include "CliSession.h"
-#include "CommandHandlers.h"
-#include "FactoryImage.h"
-#include "FileKinds.h"
-#include "MachineInfo.h"
-#include "SymbolTable.h"
-#include "UserImage.h"
+#include "app/readout/MachineInfo.h"
+#include "cli/CliSession.h"
+#include "cli/CommandHandlers.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
+#include "images/FileKinds.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
 
 #include <algorithm>
 #include <array>

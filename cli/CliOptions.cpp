@@ -1,8 +1,8 @@
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
-#include "CliCommands.h"
-#include "FileKinds.h"
-#include "TextFormat.h"
+#include "cli/CliCommands.h"
+#include "common/TextFormat.h"
+#include "images/FileKinds.h"
 
 #include <algorithm>
 #include <charconv>

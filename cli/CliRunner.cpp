@@ -1,7 +1,7 @@
-#include "CliRunner.h"
+#include "cli/CliRunner.h"
 
-#include "CliCommands.h"
-#include "CliSession.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSession.h"
 
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
                 std::FILE* err)

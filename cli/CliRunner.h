@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CliOptions.h"
-#include "ExitCode.h"
+#include "cli/CliOptions.h"
+#include "cli/ExitCode.h"
 
 #include <cstdio>
 

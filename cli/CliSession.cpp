@@ -1,15 +1,15 @@
-#include "CliSession.h"
+#include "cli/CliSession.h"
 
-#include "DeviceLink.h"
-#include "Interrupt.h"
-#include "MachineInfoJson.h"
-#include "MachinePanel.h"
-#include "Progress.h"
-#include "QtPortBackend.h"
-#include "RunProcedure.h"
-#include "Settings.h"
-#include "TracingBackend.h"
-#include "UserImage.h"
+#include "app/readout/MachinePanel.h"
+#include "cli/Interrupt.h"
+#include "cli/MachineInfoJson.h"
+#include "cli/Progress.h"
+#include "images/UserImage.h"
+#include "link/DeviceLink.h"
+#include "link/QtPortBackend.h"
+#include "link/Settings.h"
+#include "link/TracingBackend.h"
+#include "procedures/RunProcedure.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CliOptions.h"
-#include "ExitCode.h"
-#include "TerminalPrompts.h"
-#include "ToolContext.h"
+#include "app/ToolContext.h"
+#include "cli/CliOptions.h"
+#include "cli/ExitCode.h"
+#include "cli/TerminalPrompts.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,11 +1,11 @@
-#include "CommandHandlers.h"
+#include "cli/CommandHandlers.h"
 
-#include "CliSession.h"
-#include "Console.h"
-#include "ConsoleHost.h"
-#include "Interrupt.h"
-#include "SymbolTable.h"
-#include "Watch.h"
+#include "cli/CliSession.h"
+#include "cli/Interrupt.h"
+#include "console/Console.h"
+#include "console/ConsoleHost.h"
+#include "console/Watch.h"
+#include "images/SymbolTable.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
-#include "CommandHandlers.h"
+#include "cli/CommandHandlers.h"
 
-#include "BootPanel.h"
-#include "CliSession.h"
-#include "FactoryPanel.h"
-#include "MachineInfo.h"
-#include "UserProgramPanel.h"
+#include "app/panels/BootPanel.h"
+#include "app/panels/FactoryPanel.h"
+#include "app/panels/UserProgramPanel.h"
+#include "app/readout/MachineInfo.h"
+#include "cli/CliSession.h"
 
 namespace {
 

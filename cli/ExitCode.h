@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Procedure.h"
+#include "procedures/Procedure.h"
 
 // Exit codes of mirelle-cli; scripts rely on them.
 enum class ExitCode : int {

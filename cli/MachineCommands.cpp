@@ -1,8 +1,8 @@
-#include "CommandHandlers.h"
+#include "cli/CommandHandlers.h"
 
-#include "CliSession.h"
-#include "MachineInfo.h"
-#include "MachineWrites.h"
+#include "app/panels/MachineWrites.h"
+#include "app/readout/MachineInfo.h"
+#include "cli/CliSession.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "MachineInfoJson.h"
+#include "cli/MachineInfoJson.h"
 
-#include "MachineInfo.h"
-#include "MachinePanel.h"
+#include "app/readout/MachineInfo.h"
+#include "app/readout/MachinePanel.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "TerminalPrompts.h"
+#include "cli/TerminalPrompts.h"
 
 #include <QString>
 

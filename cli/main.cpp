@@ -1,8 +1,8 @@
 // mirelle-cli: the service tool's main use from a shell or a script.
-#include "CliRunner.h"
-#include "CliSession.h"
-#include "DeviceLink.h"
-#include "ToolContext.h"
+#include "app/ToolContext.h"
+#include "cli/CliRunner.h"
+#include "cli/CliSession.h"
+#include "link/DeviceLink.h"
 
 #include <QCoreApplication>
 

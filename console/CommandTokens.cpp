@@ -1,4 +1,4 @@
-#include "CommandTokens.h"
+#include "console/CommandTokens.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "Console.h"
+#include "console/Console.h"
 
-#include "CommandTokens.h"
-#include "ConsoleHost.h"
-#include "SpaceLetter.h"
-#include "SymbolTable.h"
-#include "TextFormat.h"
+#include "common/TextFormat.h"
+#include "console/CommandTokens.h"
+#include "console/ConsoleHost.h"
+#include "console/SpaceLetter.h"
+#include "images/SymbolTable.h"
 
 #include <algorithm>
 #include <array>

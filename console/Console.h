@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 
 #include <cstdint>
 #include <optional>

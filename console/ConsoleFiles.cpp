@@ -1,10 +1,10 @@
-#include "ConsoleFiles.h"
+#include "console/ConsoleFiles.h"
 
-#include "FileKinds.h"
-#include "FolderPart.h"
-#include "Prompts.h"
-#include "Settings.h"
-#include "SymbolTable.h"
+#include "common/FolderPart.h"
+#include "common/Prompts.h"
+#include "images/FileKinds.h"
+#include "images/SymbolTable.h"
+#include "link/Settings.h"
 
 #include <QSaveFile>
 

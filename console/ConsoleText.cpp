@@ -1,4 +1,4 @@
-#include "ConsoleText.h"
+#include "console/ConsoleText.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 
 // The letter of a memory space in the console's texts ("_x", "_y", "_p"); "?"
 // for a code that names none.

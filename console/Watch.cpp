@@ -1,8 +1,8 @@
-#include "Watch.h"
+#include "console/Watch.h"
 
-#include "DeviceLink.h"
-#include "SpaceLetter.h"
-#include "TextFormat.h"
+#include "common/TextFormat.h"
+#include "console/SpaceLetter.h"
+#include "link/DeviceLink.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConsoleHost.h"
+#include "console/ConsoleHost.h"
 
 #include <array>
 #include <cstdint>

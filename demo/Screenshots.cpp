@@ -4,23 +4,23 @@
 // dialog under way. demo/screenshots.sh builds and runs it.
 // Usage: loader-screenshots OUTPUT_FOLDER   (run from the repository's root)
 
-#include "ConfigForm.h"
-#include "DeviceLink.h"
-#include "LoaderApplication.h"
-#include "LoaderWindows.h"
-#include "MachineModel.h"
-#include "MainForm.h"
-#include "ModelPortBackend.h"
-#include "ProcedureForm.h"
-#include "Prompts.h"
-#include "SampleSet.h"
-#include "ToolContext.h"
+#include "app/ToolContext.h"
+#include "app/ui/LoaderApplication.h"
+#include "app/ui/LoaderWindows.h"
+#include "app/ui/MainForm.h"
+#include "common/Prompts.h"
+#include "link/DeviceLink.h"
+#include "link/ui/ConfigForm.h"
+#include "procedures/ui/ProcedureForm.h"
+#include "samples/SampleSet.h"
+#include "sim/MachineModel.h"
+#include "sim/ModelPortBackend.h"
 
-#include "BootImage.h"
-#include "FactoryImage.h"
-#include "MachineInfo.h"
-#include "SymbolTable.h"
-#include "UserImage.h"
+#include "app/readout/MachineInfo.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "BootImage.h"
+#include "images/BootImage.h"
 
-#include "FileReader.h"
+#include "images/FileReader.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "FactoryImage.h"
+#include "images/FactoryImage.h"
 
-#include "FileReader.h"
+#include "images/FileReader.h"
 
 void FactoryImage::Release()
 {

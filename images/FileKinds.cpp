@@ -1,4 +1,4 @@
-#include "FileKinds.h"
+#include "images/FileKinds.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "FileReader.h"
+#include "images/FileReader.h"
 
-#include "ByteOrder.h"
+#include "common/ByteOrder.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // Shared by the loaders: a bounded little-endian reader over one file, the
 // failure that a loader step raises.
 
-#include "TextFormat.h"
+#include "common/TextFormat.h"
 
 #include <cstddef>
 #include <cstdint>

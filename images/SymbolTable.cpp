@@ -1,7 +1,7 @@
-#include "SymbolTable.h"
+#include "images/SymbolTable.h"
 
-#include "ByteOrder.h"
-#include "FileReader.h"
+#include "common/ByteOrder.h"
+#include "images/FileReader.h"
 
 #include <algorithm>
 

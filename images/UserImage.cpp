@@ -1,7 +1,7 @@
-#include "UserImage.h"
+#include "images/UserImage.h"
 
-#include "ByteOrder.h"
-#include "FileReader.h"
+#include "common/ByteOrder.h"
+#include "images/FileReader.h"
 
 #include <numeric>
 

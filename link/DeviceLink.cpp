@@ -1,6 +1,6 @@
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 
-#include "ByteOrder.h"
+#include "common/ByteOrder.h"
 
 #include <algorithm>
 #include <vector>

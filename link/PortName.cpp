@@ -1,6 +1,6 @@
-#include "PortName.h"
+#include "link/PortName.h"
 
-#include "Settings.h"
+#include "link/Settings.h"
 
 std::optional<int> PortNumber(const std::string& portName)
 {

@@ -1,8 +1,8 @@
-#include "PortSelection.h"
+#include "link/PortSelection.h"
 
-#include "DeviceLink.h"
-#include "PortName.h"
-#include "Settings.h"
+#include "link/DeviceLink.h"
+#include "link/PortName.h"
+#include "link/Settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "QtPortBackend.h"
+#include "link/QtPortBackend.h"
 
 #include <QDeadlineTimer>
 #include <algorithm>

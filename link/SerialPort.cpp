@@ -1,7 +1,7 @@
-#include "SerialPort.h"
+#include "link/SerialPort.h"
 
-#include "PortName.h"
-#include "QtPortBackend.h"
+#include "link/PortName.h"
+#include "link/QtPortBackend.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "link/Settings.h"
 
-#include "TextFormat.h"
+#include "common/TextFormat.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
-#include "TracingBackend.h"
+#include "link/TracingBackend.h"
 
-#include "DeviceLink.h"
-#include "TextFormat.h"
+#include "common/TextFormat.h"
+#include "link/DeviceLink.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "FlashDownload.h"
+#include "procedures/FlashDownload.h"
 
-#include "DeviceLink.h"
-#include "TextFormat.h"
+#include "common/TextFormat.h"
+#include "link/DeviceLink.h"
 
 #include <algorithm>
 

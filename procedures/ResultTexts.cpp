@@ -1,4 +1,4 @@
-#include "ResultTexts.h"
+#include "procedures/ResultTexts.h"
 
 std::string FactoryResultText;
 std::string UserResultText;

@@ -1,4 +1,4 @@
-#include "RunProcedure.h"
+#include "procedures/RunProcedure.h"
 
 #include <thread>
 

@@ -1,4 +1,4 @@
-#include "FileWriters.h"
+#include "samples/FileWriters.h"
 
 #include <algorithm>
 #include <filesystem>

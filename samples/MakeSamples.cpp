@@ -1,6 +1,6 @@
 // make-samples [FOLDER]: writes the sample files into FOLDER (default: the
 // current folder), replacing files of the same names.
-#include "SampleSet.h"
+#include "samples/SampleSet.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "SampleSet.h"
+#include "samples/SampleSet.h"
 
 #include <iterator>
 

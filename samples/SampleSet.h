@@ -5,7 +5,7 @@
 // symbol file. make-samples writes them; mirelle-sim applies the factory image
 // at start; tests use the contents directly.
 
-#include "FileWriters.h"
+#include "samples/FileWriters.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "MachineModel.h"
+#include "sim/MachineModel.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "ModelPortBackend.h"
+#include "sim/ModelPortBackend.h"
 
 ModelPortBackend::ModelPortBackend(MachineModel& machine) : machine(machine) {}
 

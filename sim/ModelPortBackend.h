@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MachineModel.h"
-#include "PortBackend.h"
+#include "link/PortBackend.h"
+#include "sim/MachineModel.h"
 
 // Connects a SerialPort (and so a DeviceLink) to a MachineModel in the same
 // process:

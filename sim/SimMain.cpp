@@ -2,9 +2,9 @@
 // its standard output is the device to open; it runs until SIGINT, SIGTERM,
 // SIGHUP or the end of its standard input.
 
-#include "FactoryImage.h"
-#include "MachineModel.h"
-#include "SampleSet.h"
+#include "images/FactoryImage.h"
+#include "samples/SampleSet.h"
+#include "sim/MachineModel.h"
 
 #include <chrono>
 #include <csignal>

@@ -1,6 +1,6 @@
-#include "BootPanel.h"
+#include "app/panels/BootPanel.h"
 
-#include "BootImage.h"
+#include "images/BootImage.h"
 
 BootPanel::BootPanel(const ToolContext& context)
     : FilePanel(FileKind::Boot, [image = &context.bootImage](const std::string& path) {

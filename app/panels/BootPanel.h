@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BootStream.h"
-#include "FilePanel.h"
-#include "ToolContext.h"
+#include "app/ToolContext.h"
+#include "app/panels/FilePanel.h"
+#include "procedures/boot/BootStream.h"
 
 #include <memory>
 #include <string>

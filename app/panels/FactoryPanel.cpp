@@ -1,7 +1,7 @@
-#include "FactoryPanel.h"
+#include "app/panels/FactoryPanel.h"
 
-#include "FactoryImage.h"
-#include "MachineInfo.h"
+#include "app/readout/MachineInfo.h"
+#include "images/FactoryImage.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FactoryDownload.h"
-#include "FilePanel.h"
-#include "ToolContext.h"
+#include "app/ToolContext.h"
+#include "app/panels/FilePanel.h"
+#include "procedures/factory/FactoryDownload.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "FilePanel.h"
+#include "app/panels/FilePanel.h"
 
-#include "Prompts.h"
-#include "Settings.h"
+#include "common/Prompts.h"
+#include "link/Settings.h"
 
 FilePanel::FilePanel(FileKind kind, Loader loader) : kind(kind), loader(std::move(loader)) {}
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileKinds.h"
-#include "FolderPart.h"
+#include "common/FolderPart.h"
+#include "images/FileKinds.h"
 
 #include <functional>
 #include <string>

@@ -1,10 +1,10 @@
-#include "MachineWrites.h"
+#include "app/panels/MachineWrites.h"
 
-#include "ByteOrder.h"
-#include "DeviceLink.h"
-#include "MachineInfo.h"
-#include "Prompts.h"
-#include "TextFormat.h"
+#include "app/readout/MachineInfo.h"
+#include "common/ByteOrder.h"
+#include "common/Prompts.h"
+#include "common/TextFormat.h"
+#include "link/DeviceLink.h"
 
 #include <cstdio>
 

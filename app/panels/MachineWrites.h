@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ToolContext.h"
+#include "app/ToolContext.h"
 
 #include <QString>
 

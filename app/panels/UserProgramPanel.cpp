@@ -1,10 +1,10 @@
-#include "UserProgramPanel.h"
+#include "app/panels/UserProgramPanel.h"
 
-#include "ByteOrder.h"
-#include "DeviceLink.h"
-#include "MachineInfo.h"
-#include "TextFormat.h"
-#include "UserImage.h"
+#include "app/readout/MachineInfo.h"
+#include "common/ByteOrder.h"
+#include "common/TextFormat.h"
+#include "images/UserImage.h"
+#include "link/DeviceLink.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FilePanel.h"
-#include "ToolContext.h"
-#include "UserDownload.h"
+#include "app/ToolContext.h"
+#include "app/panels/FilePanel.h"
+#include "procedures/user/UserDownload.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "MachinePanel.h"
+#include "app/readout/MachinePanel.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MachineInfo.h"
+#include "app/readout/MachineInfo.h"
 
 #include <cstddef>
 #include <string>

@@ -1,8 +1,8 @@
-#include "MachineInfo.h"
+#include "app/readout/MachineInfo.h"
 
-#include "ByteOrder.h"
-#include "DeviceLink.h"
-#include "TextFormat.h"
+#include "common/ByteOrder.h"
+#include "common/TextFormat.h"
+#include "link/DeviceLink.h"
 
 #include <algorithm>
 

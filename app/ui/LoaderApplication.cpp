@@ -1,6 +1,6 @@
-#include "LoaderApplication.h"
+#include "app/ui/LoaderApplication.h"
 
-#include "Prompts.h"
+#include "common/Prompts.h"
 
 #include <cstdio>
 

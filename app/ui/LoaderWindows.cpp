@@ -1,11 +1,11 @@
-#include "LoaderWindows.h"
+#include "app/ui/LoaderWindows.h"
 
-#include "BootForm.h"
-#include "ConfigForm.h"
-#include "EmulForm.h"
-#include "MainForm.h"
-#include "ProcedureForm.h"
-#include "ToolContext.h"
+#include "app/ToolContext.h"
+#include "app/ui/MainForm.h"
+#include "console/ui/EmulForm.h"
+#include "link/ui/ConfigForm.h"
+#include "procedures/ui/BootForm.h"
+#include "procedures/ui/ProcedureForm.h"
 
 TMainForm* MainForm = nullptr;
 TConfigForm* ConfigForm = nullptr;

@@ -1,17 +1,17 @@
-#include "MainForm.h"
+#include "app/ui/MainForm.h"
 
 #include "ui_MainForm.h"
 
-#include "BootForm.h"
-#include "BootImage.h"
-#include "ConfigForm.h"
-#include "EmulForm.h"
-#include "FactoryImage.h"
-#include "MachineInfo.h"
-#include "MachinePanel.h"
-#include "ProcedureForm.h"
-#include "StatusLine.h"
-#include "UserImage.h"
+#include "app/StatusLine.h"
+#include "app/readout/MachineInfo.h"
+#include "app/readout/MachinePanel.h"
+#include "console/ui/EmulForm.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
+#include "images/UserImage.h"
+#include "link/ui/ConfigForm.h"
+#include "procedures/ui/BootForm.h"
+#include "procedures/ui/ProcedureForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

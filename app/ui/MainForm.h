@@ -1,10 +1,10 @@
 #pragma once
 
-#include "BootPanel.h"
-#include "FactoryPanel.h"
-#include "MachineWrites.h"
-#include "ToolContext.h"
-#include "UserProgramPanel.h"
+#include "app/ToolContext.h"
+#include "app/panels/BootPanel.h"
+#include "app/panels/FactoryPanel.h"
+#include "app/panels/MachineWrites.h"
+#include "app/panels/UserProgramPanel.h"
 
 #include <QMainWindow>
 #include <QTimer>

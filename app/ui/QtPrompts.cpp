@@ -1,4 +1,4 @@
-#include "QtPrompts.h"
+#include "app/ui/QtPrompts.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "QuitOnSignal.h"
+#include "app/ui/QuitOnSignal.h"
 
 #ifdef _WIN32
 

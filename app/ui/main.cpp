@@ -1,12 +1,12 @@
 // mirelle-loader: the service tool's window.
-#include "DeviceLink.h"
-#include "LoaderApplication.h"
-#include "LoaderOptions.h"
-#include "LoaderWindows.h"
-#include "MainForm.h"
-#include "QtPrompts.h"
-#include "QuitOnSignal.h"
-#include "ToolContext.h"
+#include "app/LoaderOptions.h"
+#include "app/ToolContext.h"
+#include "app/ui/LoaderApplication.h"
+#include "app/ui/LoaderWindows.h"
+#include "app/ui/MainForm.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/QuitOnSignal.h"
+#include "link/DeviceLink.h"
 
 #include <cstdio>
 #include <exception>

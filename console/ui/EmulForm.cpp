@@ -1,9 +1,9 @@
-#include "EmulForm.h"
+#include "console/ui/EmulForm.h"
 
 #include "ui_EmulForm.h"
 
-#include "ConsoleText.h"
-#include "WatchForm.h"
+#include "console/ConsoleText.h"
+#include "console/ui/WatchForm.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>

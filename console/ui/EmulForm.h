@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Console.h"
-#include "ConsoleFiles.h"
-#include "ConsoleHost.h"
+#include "console/Console.h"
+#include "console/ConsoleFiles.h"
+#include "console/ConsoleHost.h"
 
 #include <QWidget>
 

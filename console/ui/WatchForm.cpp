@@ -1,8 +1,8 @@
-#include "WatchForm.h"
+#include "console/ui/WatchForm.h"
 
 #include "ui_WatchForm.h"
 
-#include "PeriodicTimer.h"
+#include "common/ui/PeriodicTimer.h"
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>

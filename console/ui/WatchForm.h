@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Watch.h"
+#include "console/Watch.h"
 
 #include <QTimer>
 #include <QWidget>

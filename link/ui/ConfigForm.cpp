@@ -1,10 +1,10 @@
-#include "ConfigForm.h"
+#include "link/ui/ConfigForm.h"
 
 #include "ui_ConfigForm.h"
 
-#include "DialogPlacement.h"
-#include "PortName.h"
-#include "Prompts.h"
+#include "common/Prompts.h"
+#include "common/ui/DialogPlacement.h"
+#include "link/PortName.h"
 
 #include <QButtonGroup>
 

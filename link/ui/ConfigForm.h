@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PortSelection.h"
+#include "link/PortSelection.h"
 
 #include <QDialog>
 

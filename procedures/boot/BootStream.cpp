@@ -1,7 +1,7 @@
-#include "BootStream.h"
+#include "procedures/boot/BootStream.h"
 
-#include "ByteOrder.h"
-#include "DeviceLink.h"
+#include "common/ByteOrder.h"
+#include "link/DeviceLink.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Procedure.h"
+#include "procedures/Procedure.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "FactoryDownload.h"
+#include "procedures/factory/FactoryDownload.h"
 
 FactoryDownload::FactoryDownload(DeviceLink& link, std::vector<std::uint32_t> eraseVectors,
                                  std::vector<std::uint8_t> image)

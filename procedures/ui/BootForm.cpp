@@ -1,10 +1,10 @@
-#include "BootForm.h"
+#include "procedures/ui/BootForm.h"
 
 #include "ui_BootForm.h"
 
-#include "DialogPlacement.h"
-#include "Procedure.h"
-#include "ProcedureForm.h"
+#include "common/ui/DialogPlacement.h"
+#include "procedures/Procedure.h"
+#include "procedures/ui/ProcedureForm.h"
 
 #include <QKeyEvent>
 

@@ -1,9 +1,9 @@
-#include "ProcedureForm.h"
+#include "procedures/ui/ProcedureForm.h"
 
 #include "ui_ProcedureForm.h"
 
-#include "DialogPlacement.h"
-#include "Procedure.h"
+#include "common/ui/DialogPlacement.h"
+#include "procedures/Procedure.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "UserDownload.h"
+#include "procedures/user/UserDownload.h"
 
 UserDownload::UserDownload(DeviceLink& link, const UserArea& area, std::uint32_t programBase,
                            std::vector<std::uint8_t> data, std::vector<std::uint8_t> zoneTable)

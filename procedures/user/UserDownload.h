@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FlashDownload.h"
+#include "procedures/FlashDownload.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,10 +1,10 @@
 // What the factory "Download" button decides before the dialog: the short
 // readout and the ident check.
 
-#include "FactoryImage.h"
-#include "FactoryPanel.h"
+#include "app/panels/FactoryPanel.h"
+#include "images/FactoryImage.h"
 #include "MachineFlash.h"
-#include "MachineInfo.h"
+#include "app/readout/MachineInfo.h"
 #include "OwnedContext.h"
 
 #include <gtest/gtest.h>

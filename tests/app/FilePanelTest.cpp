@@ -1,9 +1,9 @@
 // The "Load" flow of the file panels: the dialog asked through the prompts,
 // the folder remembered per kind of file, the loader's verdict handed back.
 
-#include "FilePanel.h"
+#include "app/panels/FilePanel.h"
 #include "ScriptedPrompts.h"
-#include "Settings.h"
+#include "link/Settings.h"
 
 #include <QSettings>
 

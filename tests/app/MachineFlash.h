@@ -4,9 +4,9 @@
 // writers of the flash structures the readout walks, so that a test lays out
 // exactly the factory area and user area it needs.
 
-#include "DeviceLink.h"
-#include "MachineModel.h"
-#include "ModelPortBackend.h"
+#include "link/DeviceLink.h"
+#include "sim/MachineModel.h"
+#include "sim/ModelPortBackend.h"
 
 #include <gtest/gtest.h>
 

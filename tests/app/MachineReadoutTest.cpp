@@ -2,8 +2,8 @@
 // the panel texts it leads to.
 
 #include "MachineFlash.h"
-#include "MachineInfo.h"
-#include "MachinePanel.h"
+#include "app/readout/MachineInfo.h"
+#include "app/readout/MachinePanel.h"
 
 #include <gtest/gtest.h>
 

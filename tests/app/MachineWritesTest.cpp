@@ -3,8 +3,8 @@
 // nothing, the confirmation, and the reports of a failed write.
 
 #include "MachineFlash.h"
-#include "MachineInfo.h"
-#include "MachineWrites.h"
+#include "app/panels/MachineWrites.h"
+#include "app/readout/MachineInfo.h"
 #include "OwnedContext.h"
 #include "ScriptedPrompts.h"
 

@@ -2,15 +2,15 @@
 // refusals, PrepareUserImage, and the whole sequence on the machine model.
 
 #include "MachineFlash.h"
-#include "MachineInfo.h"
-#include "MachinePanel.h"
+#include "app/readout/MachineInfo.h"
+#include "app/readout/MachinePanel.h"
 #include "ModelClock.h"
 #include "OwnedContext.h"
-#include "ResultTexts.h"
-#include "RunProcedure.h"
-#include "SampleSet.h"
-#include "UserImage.h"
-#include "UserProgramPanel.h"
+#include "app/panels/UserProgramPanel.h"
+#include "images/UserImage.h"
+#include "procedures/ResultTexts.h"
+#include "procedures/RunProcedure.h"
+#include "samples/SampleSet.h"
 
 #include <QTemporaryDir>
 

@@ -1,14 +1,14 @@
 // The pieces of mirelle-cli that need no machine: the command line, the
 // trace of the line and the progress lines.
-#include "CliOptions.h"
-#include "CliRunner.h"
-#include "CliSession.h"
-#include "DeviceLink.h"
-#include "ExitCode.h"
-#include "Progress.h"
+#include "cli/CliOptions.h"
+#include "cli/CliRunner.h"
+#include "cli/CliSession.h"
+#include "cli/ExitCode.h"
+#include "cli/Progress.h"
+#include "link/DeviceLink.h"
 #include "ScriptedPeer.h"
-#include "ToolContext.h"
-#include "TracingBackend.h"
+#include "app/ToolContext.h"
+#include "link/TracingBackend.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // "load" and "save": their dialogs, the folder they start in, and what a
 // failing write leaves behind.
-#include "ConsoleFiles.h"
+#include "console/ConsoleFiles.h"
 #include "ScriptedPrompts.h"
-#include "SymbolTable.h"
+#include "images/SymbolTable.h"
 #include "TestFiles.h"
 
 #include <QFile>

@@ -3,12 +3,12 @@
 // The console over the in-process machine model, with a symbol table of the
 // test's own and a host that records what the commands ask of the window.
 
-#include "Console.h"
-#include "ConsoleFiles.h"
-#include "ConsoleHost.h"
+#include "console/Console.h"
+#include "console/ConsoleFiles.h"
+#include "console/ConsoleHost.h"
 #include "ModelFixture.h"
 #include "ScriptedPrompts.h"
-#include "SymbolTable.h"
+#include "images/SymbolTable.h"
 #include "TestFiles.h"
 
 #include <optional>

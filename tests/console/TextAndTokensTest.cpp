@@ -1,7 +1,7 @@
 // The pieces of a command line: tokens and numbers; and the Enter handler's
 // arithmetic on the console text.
-#include "CommandTokens.h"
-#include "ConsoleText.h"
+#include "console/CommandTokens.h"
+#include "console/ConsoleText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

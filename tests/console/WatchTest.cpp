@@ -1,6 +1,6 @@
 // What a watch decides: the values each mode tracks, and the light.
 #include "ModelFixture.h"
-#include "Watch.h"
+#include "console/Watch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "BootImage.h"
+#include "images/BootImage.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

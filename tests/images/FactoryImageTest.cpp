@@ -1,4 +1,4 @@
-#include "FactoryImage.h"
+#include "images/FactoryImage.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "SymbolTable.h"
+#include "images/SymbolTable.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

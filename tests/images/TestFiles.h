@@ -2,7 +2,7 @@
 
 // A temporary folder for the files of one test, written with the sample writers.
 
-#include "FileWriters.h"
+#include "samples/FileWriters.h"
 
 #include <QTemporaryDir>
 

@@ -1,5 +1,5 @@
 #include "TestFiles.h"
-#include "UserImage.h"
+#include "images/UserImage.h"
 
 #include <gtest/gtest.h>
 

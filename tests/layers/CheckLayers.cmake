@@ -21,33 +21,43 @@ foreach(line ${lines})
   endforeach()
 endforeach()
 
-# 2. Folders include only what lies below them. A ui folder may include
-# what its folder may, its folder itself, and the ui folders below it.
-set(core_folders common link images procedures console app)
+# 2. Folders include only what lies below them, and say so: a project header
+# is included by its folder ("link/DeviceLink.h"), never by its bare name. A
+# ui folder may include what its folder may, its folder itself, and the ui
+# folders below it. The programs' folders (cli, sim, samples, demo, bench)
+# stand on the core; only demo may show windows.
+set(project_folders common link images procedures console app cli sim samples demo bench)
 set(below_common "")
 set(below_link common)
 set(below_images common)
 set(below_procedures link images common)
 set(below_console link images common)
 set(below_app procedures console link images common)
+set(below_cli app procedures console link images common)
+set(below_samples common)
+set(below_sim link images samples common)
+set(below_bench app procedures console link images samples sim common)
+set(below_demo app procedures console link images samples sim common
+  app/ui procedures/ui console/ui link/ui common/ui)
+set(window_folders demo)
 
 file(READ ${GUI_HEADERS} gui_headers)
 
-# Where each of the project's own headers lives.
-file(GLOB_RECURSE headers RELATIVE ${SOURCE_DIR}
-  ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/link/*.h ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/procedures/*.h
-  ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/app/*.h ${SOURCE_DIR}/cli/*.h ${SOURCE_DIR}/sim/*.h
-  ${SOURCE_DIR}/samples/*.h)
-foreach(header ${headers})
-  get_filename_component(name ${header} NAME)
-  string(REGEX MATCH "^([^/]+)(/ui)?" folder "${header}")
-  set(home_${name} ${folder})
+# The bare names of the project's own headers, to catch an include without its folder.
+set(project_header_names "")
+foreach(top ${project_folders})
+  file(GLOB_RECURSE headers ${SOURCE_DIR}/${top}/*.h)
+  foreach(header ${headers})
+    get_filename_component(name ${header} NAME)
+    list(APPEND project_header_names ${name})
+  endforeach()
 endforeach()
 
-file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
-  ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/link/*.h ${SOURCE_DIR}/link/*.cpp
-  ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/images/*.cpp ${SOURCE_DIR}/procedures/*.h ${SOURCE_DIR}/procedures/*.cpp
-  ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/console/*.cpp ${SOURCE_DIR}/app/*.h ${SOURCE_DIR}/app/*.cpp)
+set(globs "")
+foreach(top ${project_folders})
+  list(APPEND globs ${SOURCE_DIR}/${top}/*.h ${SOURCE_DIR}/${top}/*.cpp)
+endforeach()
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${globs})
 foreach(source ${sources})
   string(REGEX MATCH "^([^/]+)(/ui)?" folder "${source}")
   set(top ${CMAKE_MATCH_1})
@@ -64,12 +74,26 @@ foreach(source ${sources})
     string(REGEX MATCH "[<\"]([^>\"]+)[>\"]" _ "${include}")
     set(included ${CMAKE_MATCH_1})
     string(REGEX MATCH "^[^/]+" first "${included}")
-    if(NOT is_ui AND (first STREQUAL "QtWidgets" OR first STREQUAL "QtGui" OR first IN_LIST gui_headers))
+    if(NOT is_ui AND NOT top IN_LIST window_folders
+       AND (first STREQUAL "QtWidgets" OR first STREQUAL "QtGui" OR first IN_LIST gui_headers))
       list(APPEND breaches "${source} includes the window header <${included}>")
     endif()
-    get_filename_component(name "${included}" NAME)
-    if(DEFINED home_${name} AND NOT home_${name} IN_LIST allowed)
-      list(APPEND breaches "${source} (${folder}) includes ${included} from ${home_${name}}")
+    if(NOT included MATCHES "/")
+      if(included IN_LIST project_header_names)
+        list(APPEND breaches "${source} includes ${included} without its folder")
+      endif()
+      continue()
+    endif()
+    if(NOT first IN_LIST project_folders)
+      continue()
+    endif()
+    string(REGEX MATCH "^([^/]+)/(ui/)?" _ "${included}")
+    set(home ${CMAKE_MATCH_1})
+    if(CMAKE_MATCH_2)
+      set(home ${home}/ui)
+    endif()
+    if(NOT home IN_LIST allowed)
+      list(APPEND breaches "${source} (${folder}) includes ${included} from ${home}")
     endif()
   endforeach()
 endforeach()

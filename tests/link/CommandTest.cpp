@@ -1,6 +1,6 @@
 // The command set byte for byte: request frames, reply decoding, argument
 // checks and echo checks, against a scripted peer.
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 #include "ScriptedPeer.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 // Every transition of the link state, and the wake-up exchange that moves the
 // link out of NoAnswer, against a scripted peer.
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 #include "ScriptedPeer.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // The real serial port code over a pseudo-terminal.
-#include "DeviceLink.h"
+#include "link/DeviceLink.h"
 #include "PseudoTerminal.h"
-#include "SerialPort.h"
+#include "link/SerialPort.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The boot stream: what each tick writes, how it ends, and the resident
 // loader of the machine model taking a whole boot program.
 
-#include "BootImage.h"
-#include "BootStream.h"
-#include "DeviceLink.h"
+#include "images/BootImage.h"
+#include "link/DeviceLink.h"
+#include "procedures/boot/BootStream.h"
 #include "MachineFlash.h"
 #include "ModelClock.h"
 #include "ScriptedPeer.h"

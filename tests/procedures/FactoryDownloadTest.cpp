@@ -2,7 +2,7 @@
 // writes, and how it ends. What it shares with the user download is tested
 // there.
 
-#include "FactoryDownload.h"
+#include "procedures/factory/FactoryDownload.h"
 #include "MachineFlash.h"
 
 #include <gtest/gtest.h>

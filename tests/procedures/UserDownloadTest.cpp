@@ -2,8 +2,8 @@
 // model: what each tick sends, where it writes, and how it ends.
 
 #include "MachineFlash.h"
-#include "UserDownload.h"
-#include "UserImage.h"
+#include "images/UserImage.h"
+#include "procedures/user/UserDownload.h"
 
 #include <gtest/gtest.h>
 

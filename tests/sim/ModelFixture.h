@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DeviceLink.h"
-#include "MachineModel.h"
-#include "ModelPortBackend.h"
+#include "link/DeviceLink.h"
+#include "sim/MachineModel.h"
+#include "sim/ModelPortBackend.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The sample files: reproduced byte for byte by the generator, accepted by the
 // tool's loaders, and, applied to or downloaded into the simulated machine,
 // the flash structures the machine information readout walks.
-#include "BootImage.h"
-#include "FactoryImage.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
 #include "ModelFixture.h"
-#include "SampleSet.h"
-#include "SymbolTable.h"
-#include "UserImage.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
+#include "samples/SampleSet.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // mirelle-sim as a separate process on a real pseudo-terminal, driven by the
 // tool's own link over Qt SerialPort.
-#include "DeviceLink.h"
-#include "SampleSet.h"
+#include "link/DeviceLink.h"
+#include "samples/SampleSet.h"
 #include "SimulatorProcess.h"
 
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MachineModel.h"
-#include "RunProcedure.h"
+#include "procedures/RunProcedure.h"
+#include "sim/MachineModel.h"
 
 // A procedure run that waits on the machine model's clock, so that a pause
 // moves the model's time instead of the test's.

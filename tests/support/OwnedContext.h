@@ -1,11 +1,11 @@
 #pragma once
 
-#include "BootImage.h"
-#include "FactoryImage.h"
-#include "MachineInfo.h"
-#include "SymbolTable.h"
-#include "ToolContext.h"
-#include "UserImage.h"
+#include "app/ToolContext.h"
+#include "app/readout/MachineInfo.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
 
 #include <string>
 

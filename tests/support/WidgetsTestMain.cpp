@@ -1,7 +1,7 @@
 // GoogleTest entry point for the window suites: the program's own application
 // object on the offscreen platform, and the per-user settings in a temporary
 // config folder so that no test ever touches the real ones.
-#include "LoaderApplication.h"
+#include "app/ui/LoaderApplication.h"
 
 #include <QTemporaryDir>
 

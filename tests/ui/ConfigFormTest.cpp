@@ -2,9 +2,9 @@
 // stored and opened, names that are not one of the eight, a store that holds
 // no text.
 
-#include "ConfigForm.h"
-#include "ModelPortBackend.h"
-#include "Settings.h"
+#include "link/Settings.h"
+#include "link/ui/ConfigForm.h"
+#include "sim/ModelPortBackend.h"
 #include "WindowsFixture.h"
 
 #include <QRadioButton>

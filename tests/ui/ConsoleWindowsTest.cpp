@@ -3,8 +3,8 @@
 // CR LF at its edges, hiding, watches), and the watch window's square, labels,
 // timer and menu.
 
-#include "EmulForm.h"
-#include "WatchForm.h"
+#include "console/ui/EmulForm.h"
+#include "console/ui/WatchForm.h"
 #include "WindowsFixture.h"
 
 #include <QAction>

@@ -2,10 +2,10 @@
 // loop's boundary, the file dialogs' filters, and the whole typical road
 // against mirelle-sim on a pseudo-terminal through the real serial port code.
 
-#include "DeviceLink.h"
-#include "LoaderApplication.h"
-#include "QtPortBackend.h"
-#include "QtPrompts.h"
+#include "app/ui/LoaderApplication.h"
+#include "app/ui/QtPrompts.h"
+#include "link/DeviceLink.h"
+#include "link/QtPortBackend.h"
 #include "SimulatorProcess.h"
 #include "WindowsFixture.h"
 

@@ -1,7 +1,7 @@
 // The machine panel's write buttons, "Power Off" and "Force programming
 // mode", and the boot and factory panels with their dialogs, in the window.
 
-#include "BootForm.h"
+#include "procedures/ui/BootForm.h"
 #include "WindowsFixture.h"
 
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // the dialog's Abort button, Esc and close box, with the status line ticking
 // while the dialog is open.
 
-#include "ProcedureForm.h"
+#include "procedures/ui/ProcedureForm.h"
 #include "WindowsFixture.h"
 
 #include <QProgressBar>

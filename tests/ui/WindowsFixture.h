@@ -4,11 +4,11 @@
 // scripted prompts and settings of the test's own, and helpers to reach
 // their controls by the names the forms give them.
 
-#include "ConfigForm.h"
-#include "LoaderWindows.h"
+#include "app/ui/LoaderWindows.h"
+#include "link/ui/ConfigForm.h"
 #include "MachineFlash.h"
-#include "MainForm.h"
-#include "ProcedureForm.h"
+#include "app/ui/MainForm.h"
+#include "procedures/ui/ProcedureForm.h"
 #include "OwnedContext.h"
 #include "ScriptedPrompts.h"
 
