@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FlashMap.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,7 +14,7 @@
 //   hard ident, flash ident, N, N erase vectors, M, M image bytes.
 // Bytes after the image are ignored.
 struct FactoryImage {
-    static constexpr std::uint32_t kFlashAddress = 0xD00000;  // where image[0] goes
+    static constexpr std::uint32_t kFlashAddress = FlashMap::kFactoryAreaAddress;  // where image[0] goes
 
     std::uint32_t hardIdent = 0;
     std::uint32_t flashIdent = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FlashMap.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,7 +23,7 @@ struct UserImage {
     // The zone table (Z + 1 entries of 3 bytes) goes to flash in one
     // ProgramFlashBlock of at most 244 bytes: 80 * 3 + 3 = 243.
     static constexpr std::uint32_t kMaxZones = 80;
-    static constexpr std::uint32_t kNoAddress = 0xFFFFFF;
+    static constexpr std::uint32_t kNoAddress = FlashMap::kErasedWord;
 
     // Bytes of the zone table for `zoneCount` zones: one 3-byte entry per
     // zone and the end marker. The program's data follows it in flash.

@@ -25,7 +25,7 @@ struct FactoryImageContent {
     std::uint32_t hardIdent = 0;
     std::uint32_t flashIdent = 0;
     std::vector<std::uint32_t> eraseVectors;
-    std::vector<std::uint8_t> image;  // written to flash from 0xD00000
+    std::vector<std::uint8_t> image;  // written to flash from FlashMap::kFactoryAreaAddress
 };
 FileBytes FactoryImageBytes(const FactoryImageContent& content);
 

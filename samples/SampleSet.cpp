@@ -2,11 +2,10 @@
 
 #include <iterator>
 
+using namespace FlashMap;
 using namespace SampleLayout;
 
 namespace {
-
-constexpr std::uint32_t kNoAddress = 0xFFFFFF;
 
 // A flash word: 24 bits, least significant byte first.
 void PutWord(std::vector<std::uint8_t>& bytes, std::uint32_t offset, std::uint32_t value)
@@ -30,6 +29,15 @@ std::vector<std::uint32_t> CodeWords(std::uint32_t seed, std::size_t count)
     return words;
 }
 
+// A driver record at `offset`: its code address, then its tail.
+void PutDriverRecord(std::vector<std::uint8_t>& bytes, std::uint32_t offset, std::uint32_t code,
+                     std::uint32_t driverWord, std::uint32_t next)
+{
+    PutWord(bytes, offset, code);
+    PutWord(bytes, offset + kRecordVersion + DriverRecord::kDriverWord, driverWord);
+    PutWord(bytes, offset + kRecordVersion + DriverRecord::kNextAddress, next);
+}
+
 void PutCode(std::vector<std::uint8_t>& bytes, std::uint32_t offset, std::uint32_t length, std::uint32_t seed)
 {
     const auto words = CodeWords(seed, (length + 2) / 3);
@@ -51,38 +59,39 @@ FactoryImageContent SampleFactoryImage()
 
     // Head: the vector count, the mini boot entry, the mini boot vectors.
     PutWord(image, 0, kMiniBootVectorCount);
-    PutWord(image, 3, kMiniBootCode);
+    PutWord(image, kWordSize, kMiniBootCode);
     for (std::uint32_t i = 0; i < kMiniBootVectorCount; ++i)
-        PutWord(image, 6 + 3 * i, kMiniBootCode + 0x80 * i);
+        PutWord(image, kFactoryHeadSize + kWordSize * i, kMiniBootCode + 0x80 * i);
 
     // Factory directory; its last three words stay erased.
-    const std::uint32_t directory[] = {kMiniBootVersion, kFactoryData,    kUserArea,      kUserAreaLength,
-                                       kEraseStep,       kProgramLoader, kFactoryDrivers};
-    for (std::uint32_t i = 0; i < std::size(directory); ++i)
-        PutWord(image, at(kFactoryDirectory) + 3 * i, directory[i]);
+    const std::uint32_t directory = at(kFactoryDirectory);
+    PutWord(image, directory + FactoryDirectory::kMiniBootVersion, kMiniBootVersion);
+    PutWord(image, directory + FactoryDirectory::kFactoryDataAddress, kFactoryData);
+    PutWord(image, directory + FactoryDirectory::kUserAreaAddress, kUserArea);
+    PutWord(image, directory + FactoryDirectory::kUserAreaLength, kUserAreaLength);
+    PutWord(image, directory + FactoryDirectory::kEraseStep, kEraseStep);
+    PutWord(image, directory + FactoryDirectory::kProgramLoaderAddress, kProgramLoader);
+    PutWord(image, directory + FactoryDirectory::kFactoryDriverList, kFactoryDrivers);
 
     // Factory data block: hardware version and options; the word after them,
     // the serial number and the machine name stay blank (0xFF) up to the zero
     // byte that ends each field, so that both can be written once.
-    PutWord(image, at(kFactoryData), kHardwareVersion);
-    PutWord(image, at(kFactoryData) + 3, kHardwareOptions);
-    image.at(at(kFactoryData) + 9 + 8) = 0x00;
-    image.at(at(kFactoryData) + 18 + 32) = 0x00;
+    const std::uint32_t data = at(kFactoryData);
+    PutWord(image, data + FactoryData::kHardwareVersion, kHardwareVersion);
+    PutWord(image, data + FactoryData::kHardwareOptions, kHardwareOptions);
+    image.at(data + FactoryData::kSerialNumber + FactoryData::kSerialNumberSize - 1) = 0x00;
+    image.at(data + FactoryData::kMachineName + FactoryData::kMachineNameSize - 1) = 0x00;
 
     // Two factory driver records of three words: code address, driver word, next.
     const std::uint32_t second = kFactoryDrivers + 9;
-    PutWord(image, at(kFactoryDrivers), kMiniBootCode + 0x300);
-    PutWord(image, at(kFactoryDrivers) + 3, kFactoryDriverWords[0]);
-    PutWord(image, at(kFactoryDrivers) + 6, second);
-    PutWord(image, at(second), kMiniBootCode + 0x380);
-    PutWord(image, at(second) + 3, kFactoryDriverWords[1]);
-    PutWord(image, at(second) + 6, kNoAddress);
+    PutDriverRecord(image, at(kFactoryDrivers), kMiniBootCode + 0x300, kFactoryDriverWords[0], second);
+    PutDriverRecord(image, at(second), kMiniBootCode + 0x380, kFactoryDriverWords[1], kErasedWord);
 
     PutCode(image, at(kMiniBootCode), kMiniBootCodeLength, 0x1B00);
 
     // Program loader record: entry address, version word, then its code.
     PutWord(image, at(kProgramLoader), kProgramLoader + 6);
-    PutWord(image, at(kProgramLoader) + 3, kProgramLoaderVersion);
+    PutWord(image, at(kProgramLoader) + kRecordVersion, kProgramLoaderVersion);
     PutCode(image, at(kProgramLoader) + 6, kFactoryImageLength - at(kProgramLoader) - 6, 0x7E10);
     return content;
 }
@@ -111,28 +120,28 @@ UserProgramContent SampleUserProgram()
     // Zone 0: the main record (entry, main boot version, driver list,
     // program 1 record, program 2 record), then the main boot code.
     address(zone[0], zone[0] + 15);
-    PutWord(data, zone[0] + 3, kMainBootVersion);
-    address(zone[0] + 6, zone[1]);
-    address(zone[0] + 9, zone[2]);
-    address(zone[0] + 12, zone[3]);
+    PutWord(data, zone[0] + kRecordVersion, kMainBootVersion);
+    address(zone[0] + MainRecord::kDriverListAddress, zone[1]);
+    address(zone[0] + MainRecord::kProgram1Address, zone[2]);
+    address(zone[0] + MainRecord::kProgram2Address, zone[3]);
     PutCode(data, zone[0] + 15, kUserZoneSizes[0] - 15, 0x3A1);
 
     // Zone 1: two driver records (code address, driver word, next), then their code.
     const std::uint32_t second = zone[1] + 9, code = zone[1] + 18;
     address(zone[1], code);
-    PutWord(data, zone[1] + 3, kDriverWords[0]);
-    address(zone[1] + 6, second);
+    PutWord(data, zone[1] + kRecordVersion + DriverRecord::kDriverWord, kDriverWords[0]);
+    address(zone[1] + kRecordVersion + DriverRecord::kNextAddress, second);
     address(second, code + 0x60);
-    PutWord(data, second + 3, kDriverWords[1]);
-    address(second + 6, kNoAddress);  // the end of the list stays the end
+    PutWord(data, second + kRecordVersion + DriverRecord::kDriverWord, kDriverWords[1]);
+    address(second + kRecordVersion + DriverRecord::kNextAddress, kErasedWord);  // the end of the list stays the end
     PutCode(data, code, kUserZoneSizes[1] - 18, 0xD21);
 
     // Zones 2 and 3: program 1 and program 2 records (entry, version), then code.
     address(zone[2], zone[2] + 6);
-    PutWord(data, zone[2] + 3, kProgram1Version);
+    PutWord(data, zone[2] + kRecordVersion, kProgram1Version);
     PutCode(data, zone[2] + 6, kUserZoneSizes[2] - 6, 0x901);
     address(zone[3], zone[3] + 6);
-    PutWord(data, zone[3] + 3, kProgram2Version);
+    PutWord(data, zone[3] + kRecordVersion, kProgram2Version);
     PutCode(data, zone[3] + 6, kUserZoneSizes[3] - 6, 0x902);
     return content;
 }

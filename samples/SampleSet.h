@@ -5,6 +5,7 @@
 // symbol file. make-samples writes them; mirelle-sim applies the factory image
 // at start; tests use the contents directly.
 
+#include "common/FlashMap.h"
 #include "samples/FileWriters.h"
 
 #include <cstdint>
@@ -18,16 +19,16 @@ constexpr std::uint32_t kFlashIdent = 0x000122DA;
 
 // Factory area, from 0xD00000. The first word counts the mini boot vectors
 // that follow the mini boot entry word; the directory comes after them.
-constexpr std::uint32_t kFactoryBase = 0xD00000;
+constexpr std::uint32_t kFactoryBase = FlashMap::kFactoryAreaAddress;
 constexpr std::uint32_t kMiniBootVectorCount = 3;
-constexpr std::uint32_t kFactoryDirectory = kFactoryBase + 6 + 3 * kMiniBootVectorCount;  // 0xD0000F
+constexpr std::uint32_t kFactoryDirectory = FlashMap::FactoryDirectoryAddress(kMiniBootVectorCount);  // 0xD0000F
 constexpr std::uint32_t kFactoryData = 0xD00040;
 constexpr std::uint32_t kFactoryDrivers = 0xD00080;
 constexpr std::uint32_t kMiniBootCode = 0xD00100;
 constexpr std::uint32_t kMiniBootCodeLength = 0x400;
 constexpr std::uint32_t kProgramLoader = 0xD00500;
 constexpr std::uint32_t kFactoryImageLength = 0xB00;
-constexpr std::uint32_t kEraseVectors[] = {0xD00000, 0xD10000};
+constexpr std::uint32_t kEraseVectors[] = {kFactoryBase, kFactoryBase + 0x10000};
 
 constexpr std::uint32_t kUserArea = 0xD20000;
 constexpr std::uint32_t kUserAreaLength = 0x40000;

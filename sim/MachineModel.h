@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FlashMap.h"
+
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -43,7 +45,7 @@ struct Fault {
 struct MachineConfig {
     std::uint32_t hardIdent = 0x4D520001;
     std::uint32_t flashIdent = 0x000122DA;
-    std::uint32_t flashBase = 0xD00000;
+    std::uint32_t flashBase = FlashMap::kFactoryAreaAddress;
     std::uint32_t flashSize = 0x100000;   // 1 MiB
     std::uint32_t sectorSize = 0x10000;   // 64 KiB, uniform
     SimTime eraseTime = std::chrono::milliseconds(200);

@@ -2,6 +2,7 @@
 
 #include "app/readout/MachineInfo.h"
 #include "common/ByteOrder.h"
+#include "common/FlashMap.h"
 #include "common/Prompts.h"
 #include "common/TextFormat.h"
 #include "link/DeviceLink.h"
@@ -13,13 +14,11 @@ namespace {
 constexpr const char* kErrorCaption = "Error";
 constexpr const char* kWarningCaption = "Warning";
 
-// Offsets in the factory data block.
-constexpr std::uint32_t kHardwareOptionsOffset = 3;
-constexpr std::uint32_t kSerialNumberOffset = 9;
-constexpr std::uint32_t kMachineNameOffset = 18;
+namespace FactoryData = FlashMap::FactoryData;
 
-constexpr int kSerialNumberLength = 8;
-constexpr int kMachineNameLength = 32;
+// The characters a field takes: all of its bytes but the closing zero.
+constexpr int kSerialNumberLength = int(FactoryData::kSerialNumberSize) - 1;
+constexpr int kMachineNameLength = int(FactoryData::kMachineNameSize) - 1;
 constexpr std::uint8_t kErased = 0xFF;
 
 struct FieldTexts {
@@ -105,7 +104,7 @@ int FieldLength(OnceOnlyField field)
 std::uint32_t FieldAddress(OnceOnlyField field, const MachineInfo& info)
 {
     return info.factoryDataAddress
-        + (field == OnceOnlyField::SerialNumber ? kSerialNumberOffset : kMachineNameOffset);
+        + (field == OnceOnlyField::SerialNumber ? FactoryData::kSerialNumber : FactoryData::kMachineName);
 }
 
 bool FieldWritten(OnceOnlyField field, const MachineInfo& info)
@@ -168,9 +167,9 @@ bool MachineControls::WriteHardwareOptions(const QString& displayed, Prompts& pr
 {
     if (const auto scanned = ScanHardwareOptions(displayed))
         context.machineInfo.hardwareOptions = *scanned;
-    std::vector<std::uint8_t> bytes(3);
+    std::vector<std::uint8_t> bytes(FactoryData::kHardwareOptionsSize);
     ByteOrder::PutLe24(bytes.data(), context.machineInfo.hardwareOptions);
-    Report(WriteFlashField(context.link, context.machineInfo.factoryDataAddress + kHardwareOptionsOffset, bytes),
+    Report(WriteFlashField(context.link, context.machineInfo.factoryDataAddress + FactoryData::kHardwareOptions, bytes),
            prompts);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FlashMap.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -30,9 +32,9 @@ struct MachineInfo {
     // From the factory data block.
     std::uint32_t hardwareVersion = 0;
     std::uint32_t hardwareOptions = 0;
-    std::array<std::uint8_t, 9> serialNumber{};  // first byte zeroed when blank
+    std::array<std::uint8_t, FlashMap::FactoryData::kSerialNumberSize> serialNumber{};  // first byte zeroed when blank
     bool serialWritten = false;
-    std::array<std::uint8_t, 33> machineName{};  // first byte zeroed when blank
+    std::array<std::uint8_t, FlashMap::FactoryData::kMachineNameSize> machineName{};  // first byte zeroed when blank
     bool nameWritten = false;
 
     std::uint32_t programLoaderVersion = 0;
@@ -58,10 +60,6 @@ struct MachineInfo {
 MachineInfo& TheMachineInfo();
 
 namespace Readout {
-// Flash address of the word that tells where the factory directory lies.
-constexpr std::uint32_t kFactoryAreaAddress = 0xD00000;
-// A pointer word of this value is erased flash: the structure is absent.
-constexpr std::uint32_t kErasedWord = 0xFFFFFF;
 // A driver list is followed for at most this many records. Real lists hold a
 // handful; a longer one is a loop or garbage, and its text then ends with
 // DriverListCutText() instead of the readout hanging.

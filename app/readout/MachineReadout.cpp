@@ -1,6 +1,7 @@
 #include "app/readout/MachineInfo.h"
 
 #include "common/ByteOrder.h"
+#include "common/FlashMap.h"
 #include "common/TextFormat.h"
 #include "link/DeviceLink.h"
 
@@ -14,55 +15,8 @@ constexpr const char* kProgramMissing = "Program missing";
 constexpr const char* kProgramNotPresent = "Program not present";
 constexpr const char* kNoDrivers = "No drivers";
 
-// The word at kFactoryAreaAddress counts the words between the area's head and
-// the factory directory, which lies at kFactoryAreaAddress + 6 + 3 * count.
-constexpr std::uint32_t kDirectoryBase = Readout::kFactoryAreaAddress + 6;
-
-// The factory directory: ten flash words read in one request.
-namespace Directory {
-constexpr unsigned kSize = 30;
-constexpr unsigned kMiniBootVersion = 0;
-constexpr unsigned kFactoryDataAddress = 3;
-constexpr unsigned kUserAreaAddress = 6;
-constexpr unsigned kUserAreaLength = 9;
-constexpr unsigned kEraseStep = 12;
-constexpr unsigned kProgramLoaderAddress = 15;
-constexpr unsigned kFactoryDriverList = 18;
-}  // namespace Directory
-
-// The factory data block, read in one request.
-namespace DataBlock {
-constexpr unsigned kSize = 51;
-constexpr unsigned kHardwareVersion = 0;
-constexpr unsigned kHardwareOptions = 3;
-constexpr unsigned kSerialNumber = 9;
-constexpr unsigned kMachineName = 18;
-}  // namespace DataBlock
-
-// Every record the readout visits (program loader, main record, programs,
-// drivers) holds its version or driver word at this offset.
-constexpr std::uint32_t kRecordVersion = 3;
-
-// The main record: after its version word, the addresses of the two programs.
-namespace MainRecord {
-constexpr std::uint32_t kProgram1Address = 9;
-constexpr std::uint32_t kProgram2Address = 12;
-}  // namespace MainRecord
-
-// The zone table at the start of the user area: the main record, then the
-// head of the driver list.
-namespace UserAreaTable {
-constexpr std::uint32_t kMainRecordAddress = 0;
-constexpr std::uint32_t kDriverListAddress = 3;
-}  // namespace UserAreaTable
-
-// A driver record's tail, read in one request from the record's offset 3:
-// the driver word, then the address of the next record.
-namespace DriverRecord {
-constexpr unsigned kTailSize = 6;
-constexpr unsigned kDriverWord = 0;
-constexpr unsigned kNextAddress = 3;
-}  // namespace DriverRecord
+// Where each structure lies and what it holds: common/FlashMap.h.
+using namespace FlashMap;
 
 // A flash word: 24 bits, least significant byte first.
 constexpr std::uint32_t Word(const std::uint8_t* at)
@@ -72,7 +26,7 @@ constexpr std::uint32_t Word(const std::uint8_t* at)
 
 std::uint32_t Pointer(std::uint32_t word)
 {
-    return word == Readout::kErasedWord ? 0 : word;
+    return word == kErasedWord ? 0 : word;
 }
 
 // The three flags cleared and the status emptied: a readout that stops early
@@ -141,11 +95,11 @@ private:
         info.identText = IdentText(info.hardIdent, info.flashIdent);
 
         std::uint32_t count = 0;
-        if (!ReadFlashWord(link, Readout::kFactoryAreaAddress, count))
+        if (!ReadFlashWord(link, kFactoryAreaAddress, count))
             return Outcome::NoAnswer;
         if (Pointer(count) == 0)
             return Outcome::NoFactoryData;
-        if (!ReadFactorySection(kDirectoryBase + 3 * count))
+        if (!ReadFactorySection(FactoryDirectoryAddress(count)))
             return Outcome::NoAnswer;
         info.factoryInfoRead = true;
 
@@ -160,27 +114,27 @@ private:
 
     bool ReadFactorySection(std::uint32_t directoryAddress)
     {
-        std::uint8_t directory[Directory::kSize];
+        std::uint8_t directory[FactoryDirectory::kSize];
         if (!link.ReadFlashBlock(directoryAddress, sizeof directory, directory))
             return false;
-        info.miniBootVersion = Word(directory + Directory::kMiniBootVersion);
+        info.miniBootVersion = Word(directory + FactoryDirectory::kMiniBootVersion);
         info.miniBootText = VersionText(info.miniBootVersion);
-        info.factoryDataAddress = Word(directory + Directory::kFactoryDataAddress);
-        info.userAreaAddress = Word(directory + Directory::kUserAreaAddress);
-        info.userAreaLength = Word(directory + Directory::kUserAreaLength);
-        info.eraseStep = Word(directory + Directory::kEraseStep);
-        info.programLoaderAddress = Pointer(Word(directory + Directory::kProgramLoaderAddress));
-        info.factoryDriverList = Pointer(Word(directory + Directory::kFactoryDriverList));
+        info.factoryDataAddress = Word(directory + FactoryDirectory::kFactoryDataAddress);
+        info.userAreaAddress = Word(directory + FactoryDirectory::kUserAreaAddress);
+        info.userAreaLength = Word(directory + FactoryDirectory::kUserAreaLength);
+        info.eraseStep = Word(directory + FactoryDirectory::kEraseStep);
+        info.programLoaderAddress = Pointer(Word(directory + FactoryDirectory::kProgramLoaderAddress));
+        info.factoryDriverList = Pointer(Word(directory + FactoryDirectory::kFactoryDriverList));
 
-        std::uint8_t data[DataBlock::kSize];
+        std::uint8_t data[FactoryData::kSize];
         if (!link.ReadFlashBlock(info.factoryDataAddress, sizeof data, data))
             return false;
-        info.hardwareVersion = Word(data + DataBlock::kHardwareVersion);
+        info.hardwareVersion = Word(data + FactoryData::kHardwareVersion);
         info.hardwareVersionText = FormatText("%06X", unsigned(info.hardwareVersion));
-        info.hardwareOptions = Word(data + DataBlock::kHardwareOptions);
+        info.hardwareOptions = Word(data + FactoryData::kHardwareOptions);
         info.hardwareOptionsText = FormatText("0x%06X", unsigned(info.hardwareOptions));
-        info.serialWritten = TakeField(info.serialNumber, data + DataBlock::kSerialNumber);
-        info.nameWritten = TakeField(info.machineName, data + DataBlock::kMachineName);
+        info.serialWritten = TakeField(info.serialNumber, data + FactoryData::kSerialNumber);
+        info.nameWritten = TakeField(info.machineName, data + FactoryData::kMachineName);
 
         if (info.programLoaderAddress == 0) {
             info.programLoaderText = kProgramMissing;
@@ -237,7 +191,7 @@ private:
             return true;
         }
         std::uint32_t record = head;
-        for (unsigned walked = 0; record != Readout::kErasedWord; ++walked) {
+        for (unsigned walked = 0; record != kErasedWord; ++walked) {
             if (walked == Readout::kMaxDriverRecords) {
                 text += DriverListCutText();
                 break;

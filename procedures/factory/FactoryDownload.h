@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FlashMap.h"
 #include "procedures/FlashDownload.h"
 
 #include <cstdint>
@@ -12,7 +13,7 @@ class DeviceLink;
 // from 0xD00000 upwards in blocks of 240 bytes.
 class FactoryDownload final : public FlashDownload {
 public:
-    static constexpr std::uint32_t kFlashAddress = 0xD00000;
+    static constexpr std::uint32_t kFlashAddress = FlashMap::kFactoryAreaAddress;
 
     // Starts a download, as the dialog does when it is shown: the result text
     // reads "Not done", the first erase (or the first block) comes next.
