@@ -10,6 +10,7 @@ namespace {
 constexpr FileFilter kUserFilters[] = {{"Tessel user program (*.tbu)", "*.tbu"}, {"Any files (*.*)", "*.*"}};
 constexpr FileFilter kFactoryFilters[] = {{"Tessel factory image (*.tbf)", "*.tbf"}, {"Any files (*.*)", "*.*"}};
 constexpr FileFilter kBootFilters[] = {{"Tessel program (*.tb)", "*.tb"}, {"Any files (*.*)", "*.*"}};
+// The symbol filter's lower-case "tessel" and missing blank are kept on purpose, as the dialog always showed them.
 constexpr FileFilter kSymbolFilters[] = {{"tessel symbol(*.tfs)", "*.tfs"}};
 
 constexpr std::array kKinds{
@@ -17,8 +18,10 @@ constexpr std::array kKinds{
                  "UserDir"},
     FileKindInfo{FileKind::Factory, "factory", "tbf", "Open factory image file", kFactoryFilters, "tbf", "",
                  "FactoryDir"},
+    // The boot dialog's lower-case "tessel" is kept on purpose, as it always read.
     FileKindInfo{FileKind::Boot, "boot", "tb", "Open tessel binary file", kBootFilters, "tb", "", "BootDir"},
-    // The symbol dialog's default suffix is "var", not its filter's "tfs".
+    // Kept on purpose: the symbol dialog's title reads "file symbol", and its
+    // default suffix is "var", not its filter's "tfs".
     FileKindInfo{FileKind::Symbols, "symbols", "tfs", "Open Tessel file symbol", kSymbolFilters, "var",
                  "mainprog.tfs", "Prog2Dir"},
 };

@@ -10,6 +10,7 @@ namespace {
 constexpr const char* kErasingText = "Erasing...";
 constexpr const char* kNoEraseText = "Programming (No erase)...";
 constexpr const char* kProgrammingText = "Programming...";
+// "Stanby", misspelt, is kept on purpose: technicians and their scripts know it.
 constexpr const char* kStandbyText = "Stanby";
 
 constexpr std::uint8_t kFlashDone = 0;

@@ -46,6 +46,7 @@ UserDownloadCheck CheckUserDownload(const MachineInfo& info, const UserImage& im
         return Refuse(UserDownloadRefusal::NoAnswer, "No answer");
     if (!info.factoryInfoRead)
         return Refuse(UserDownloadRefusal::NoFactoryData, "Factory data must be downloaded first");
+    // "Incompatiblable", misspelt, is kept on purpose: technicians and their scripts know it.
     if ((info.hardwareVersion & kHardwareMask) != (image.hardware & kHardwareMask))
         return Refuse(UserDownloadRefusal::IncompatibleHardware, "Incompatiblable hardware version");
     if (info.eraseStep == 0 && info.userAreaLength != 0)

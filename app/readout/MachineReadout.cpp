@@ -79,6 +79,8 @@ public:
             info.answered = true;
             break;
         case Outcome::Complete:
+            // statusText stays empty, not "Done" as after the short outcomes:
+            // kept on purpose, technicians and their scripts know it.
             info.answered = true;
             info.mainInfoRead = true;
             break;
