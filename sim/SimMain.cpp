@@ -5,6 +5,7 @@
 #include "images/FactoryImage.h"
 #include "samples/SampleSet.h"
 #include "sim/MachineModel.h"
+#include "sim/PtyGuard.h"
 
 #include <chrono>
 #include <csignal>
@@ -352,6 +353,10 @@ int main(int argc, char** argv)
     }
     if (!options.linkPath.empty() && !MakeLink(options.linkPath, device))
         return 1;
+    PtyGuard guard(slave, device);
+    if (guard.Fd() < 0)
+        std::fprintf(stderr, "mirelle-sim: warning: cannot watch %s (%s): a tool killed while it has the device "
+                     "open may leave it unusable\n", device.c_str(), guard.Error().c_str());
 
     // Signals are blocked except while waiting, so none is missed between a
     // test of the flag and the wait.
@@ -394,8 +399,9 @@ int main(int argc, char** argv)
                 pending.erase(pending.begin(), pending.begin() + written);
         }
 
-        pollfd fds[2] = {{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
-                         {STDIN_FILENO, POLLIN, 0}};
+        pollfd fds[3] = {{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
+                         {guard.Fd(), POLLIN, 0},  // ignored while -1
+                         {watchInput ? STDIN_FILENO : -1, POLLIN, 0}};
         timespec wait{};
         timespec* timeout = nullptr;
         if (const auto next = machine.NextOutputTime(); next && pending.empty()) {
@@ -404,13 +410,16 @@ int main(int argc, char** argv)
             wait.tv_nsec = long(left.count() % 1'000'000'000);
             timeout = &wait;
         }
-        const int ready = ::ppoll(fds, watchInput ? 2 : 1, timeout, &waitMask);
+        const int ready = ::ppoll(fds, 3, timeout, &waitMask);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "mirelle-sim: %s\n", std::strerror(errno));
             break;
         }
+        // A tool let go of the device: answers still due to it are dropped.
+        if ((fds[1].revents & POLLIN) && guard.TakeCloses())
+            pending.clear();
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n > 0) {
@@ -418,7 +427,7 @@ int main(int argc, char** argv)
                 machine.Feed(std::span(buffer, std::size_t(n)));
             }
         }
-        if (watchInput && (fds[1].revents & (POLLIN | POLLHUP))) {
+        if (fds[2].revents & (POLLIN | POLLHUP)) {
             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
             if (n <= 0)
                 break;

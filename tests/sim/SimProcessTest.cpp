@@ -15,6 +15,9 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -39,6 +42,20 @@ int WaitForErase(DeviceLink& link)
         QThread::msleep(5);
     }
     return -1;
+}
+
+// Starts mirelle-cli on the device. Run as root, it runs as nobody instead:
+// root may open a device held in exclusive mode, which would hide that mode
+// when a killed tool leaves it behind.
+void StartCli(QProcess& cli, const std::string& device, const QStringList& arguments)
+{
+    QString program = QStringLiteral(MIRELLE_CLI_PATH);
+    QStringList command = QStringList{"--port", QString::fromStdString(device)} + arguments;
+    if (::geteuid() == 0) {
+        command = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", program} + command;
+        program = "setpriv";
+    }
+    cli.start(program, command);
 }
 
 }  // namespace
@@ -167,4 +184,29 @@ TEST(SimProcess, HelpAndUsageErrors)
     EXPECT_EQ(exitCode({"--erase-time", "soon"}), 2);
     EXPECT_EQ(exitCode({"--sector-size", "0x3000"}), 2);
     EXPECT_EQ(exitCode({"--factory", "/nonexistent/x.tbf"}), 1);
+}
+
+TEST(SimProcess, AToolKilledHalfWayLeavesTheDeviceToTheNext)
+{
+    SimulatorProcess sim({"--erase-time", "2000"});  // the download stays in its first erase
+    ASSERT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chmod(sim.device.c_str(), 0666), 0);  // for nobody
+    }
+
+    QProcess download;
+    StartCli(download, sim.device, {"download", QStringLiteral(QUORVEX_SAMPLES_DIR "/sample-user.tbu")});
+    download.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    while (!err.contains("Erasing...") && download.waitForReadyRead(10000))
+        err += download.readAllStandardError();
+    ASSERT_TRUE(err.contains("Erasing...")) << err.toStdString();
+    download.kill();  // SIGKILL: the port stays as the tool set it, its lock file stays
+    ASSERT_TRUE(download.waitForFinished(5000));
+
+    QProcess ident;
+    StartCli(ident, sim.device, {"ident"});
+    ASSERT_TRUE(ident.waitForFinished(30000));
+    EXPECT_EQ(ident.exitCode(), 0) << ident.readAllStandardError().toStdString();
+    EXPECT_EQ(ident.readAllStandardOutput().toStdString(), "Hard ident : 4D520001, flash ident : 000122DA\n");
 }
