@@ -49,16 +49,16 @@ Figures Download(const std::string& path, Pace pace)
 
     const auto hostStart = std::chrono::steady_clock::now();
     const auto lineStart = machine.Now();
-    UserDownloadStart start = StartUserDownload(link, info, image);
-    if (!start.download) {
-        figures.result = start.check.text;
+    ActionStart start = StartUserDownload(link, info, image);
+    if (!start.procedure) {
+        figures.result = start.text;
         return figures;
     }
     ProcedureRun run;
     run.pace = pace == Pace::Window ? ProcedureRun::Pace::TickInterval : ProcedureRun::Pace::BackToBack;
     run.clock = {[&] { return machine.Now(); }, [&](std::chrono::nanoseconds until) { machine.AdvanceTo(until); }};
     run.afterTick = [&](const Procedure&) { ++figures.ticks; };
-    RunProcedure(*start.download, figures.result, run);
+    RunProcedure(*start.procedure, figures.result, run);
     figures.line = machine.Now() - lineStart;
     figures.host = std::chrono::steady_clock::now() - hostStart;
     return figures;

@@ -20,21 +20,40 @@ bool Loaded(CliSession& session, const FileLoad& load)
     return true;
 }
 
-// A refused download: its text, and the exit code of why.
-ExitCode Refused(CliSession& session, const std::string& text, bool noAnswer, bool notLoaded)
+// The exit code of a refused start.
+ExitCode ExitCodeOf(ActionRefusal refusal)
 {
-    session.Say(text);
-    if (noAnswer)
-        return ExitCode::NoAnswer;
-    return notLoaded ? ExitCode::FileRefused : ExitCode::MachineRefused;
+    switch (refusal) {
+    case ActionRefusal::NoAnswer: return ExitCode::NoAnswer;
+    case ActionRefusal::NotLoaded: return ExitCode::FileRefused;
+    default: return ExitCode::MachineRefused;
+    }
 }
 
-// A started download run to its end; then, as the window does, the full
-// readout (here silently), so that the machine's new state is read.
-ExitCode RunDownload(CliSession& session, Procedure& download, std::string& resultText)
+// What follows a procedure run to its end.
+enum class After {
+    FullReadout,  // as the window does, here silently, so that the machine's new state is read
+    Nothing,      // the machine is starting the program
+};
+
+// The one flow of the three: the panel's file loaded, the port opened, the
+// panel's action started, then its refusal said, or the procedure run to its
+// end, keeping `resultText` in step.
+template <class Panel>
+ExitCode LoadStartRun(CliSession& session, const std::string& path, std::string& resultText, After after)
 {
-    const ExitCode code = session.RunWithProgress(download, resultText);
-    ReadMachineInfo(session.context.link, session.context.machineInfo);
+    Panel panel(session.context);
+    if (!Loaded(session, panel.Load(path)))
+        return ExitCode::FileRefused;
+    session.OpenLink();
+    const ActionStart start = panel.Start();
+    if (!start.procedure) {
+        session.Say(start.text);
+        return ExitCodeOf(start.refusal);
+    }
+    const ExitCode code = session.RunWithProgress(*start.procedure, resultText);
+    if (after == After::FullReadout)
+        ReadMachineInfo(session.context.link, session.context.machineInfo);
     return code;
 }
 
@@ -42,40 +61,16 @@ ExitCode RunDownload(CliSession& session, Procedure& download, std::string& resu
 
 ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments)
 {
-    UserProgramPanel panel(session.context);
-    if (!Loaded(session, panel.Load(arguments[0])))
-        return ExitCode::FileRefused;
-    session.OpenLink();
-    const UserDownloadStart start = panel.StartDownload();
-    if (!start.download)
-        return Refused(session, start.check.text, start.check.refusal == UserDownloadRefusal::NoAnswer,
-                       start.check.refusal == UserDownloadRefusal::NotLoaded);
-    return RunDownload(session, *start.download, session.context.userResultText);
+    return LoadStartRun<UserProgramPanel>(session, arguments[0], session.context.userResultText, After::FullReadout);
 }
 
 ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments)
 {
-    FactoryPanel panel(session.context);
-    if (!Loaded(session, panel.Load(arguments[0])))
-        return ExitCode::FileRefused;
-    session.OpenLink();
-    const FactoryDownloadStart start = panel.StartDownload();
-    if (!start.download)
-        return Refused(session, start.text, start.refusal == FactoryRefusal::NoAnswer,
-                       start.refusal == FactoryRefusal::NotLoaded);
-    return RunDownload(session, *start.download, session.context.factoryResultText);
+    return LoadStartRun<FactoryPanel>(session, arguments[0], session.context.factoryResultText, After::FullReadout);
 }
 
 ExitCode BootCommand(CliSession& session, const CliArguments& arguments)
 {
-    BootPanel panel(session.context);
-    if (!Loaded(session, panel.Load(arguments[0])))
-        return ExitCode::FileRefused;
-    session.OpenLink();
-    const auto stream = panel.StartBoot();
-    if (!stream)
-        return Refused(session, "No file loaded", false, true);
-    // No readout follows: the machine is starting the program.
     std::string resultText;
-    return session.RunWithProgress(*stream, resultText);
+    return LoadStartRun<BootPanel>(session, arguments[0], resultText, After::Nothing);
 }

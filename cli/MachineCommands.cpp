@@ -8,52 +8,52 @@
 
 namespace {
 
-// A "Write it !" from the command line. Every step that fails ends the
-// command with nothing written; the text is checked before anything is sent.
-ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& argument)
+// The command line's exit code for where a "Write it !" stopped.
+ExitCode ExitCodeOf(const FieldWriteOutcome& outcome)
 {
-    // Characters, not bytes: the argument in the terminal's encoding.
-    const FieldBytes prepared = PrepareField(field, QString::fromLocal8Bit(argument));
-    if (!prepared.refusal.empty()) {
-        session.SayUtf8(prepared.refusal);
-        return ExitCode::Usage;
+    switch (outcome.stop) {
+    case FieldWriteStop::TextRefused:
+    case FieldWriteStop::NotRead: return ExitCode::Usage;
+    case FieldWriteStop::Refused:
+        return outcome.refusal == FieldRefusal::NoAnswer ? ExitCode::NoAnswer : ExitCode::MachineRefused;
+    case FieldWriteStop::NotConfirmed: return ExitCode::Aborted;
+    case FieldWriteStop::Sent: break;
     }
-    if (!session.prompts.CanConfirm()) {
-        session.Say("Not written : standard input is no terminal to confirm on; add --yes to confirm");
-        return ExitCode::Usage;
-    }
-
-    session.OpenLink();
-    const ToolContext& context = session.context;
-    ReadMachineInfo(context.link, context.machineInfo);
-    if (!context.machineInfo.answered) {
-        session.Say("No answer");
-        return ExitCode::NoAnswer;
-    }
-    if (!context.machineInfo.factoryInfoRead) {
-        session.Say("Factory data must be downloaded first");
-        return ExitCode::MachineRefused;
-    }
-    if (FieldWritten(field, context.machineInfo)) {
-        session.Say(AlreadyWrittenText(field));
-        return ExitCode::MachineRefused;
-    }
-    if (!session.prompts.Confirm("Warning", ConfirmationText(field))) {
-        session.Say("Not written");
-        return ExitCode::Aborted;
-    }
-
-    const WriteResult result =
-        WriteFlashField(context.link, FieldAddress(field, context.machineInfo), prepared.bytes);
-    session.Say(WriteResultText(result));
-    // As the window does: read the machine again, here silently.
-    ReadMachineInfo(context.link, context.machineInfo);
-    switch (result) {
+    switch (outcome.result) {
     case WriteResult::Done: return ExitCode::Done;
     case WriteResult::NoAnswer: return ExitCode::NoAnswer;
-    case WriteResult::BadStatus: return ExitCode::MachineRefused;
+    case WriteResult::BadStatus: break;
     }
     return ExitCode::MachineRefused;
+}
+
+// The window's "Write it !" from the command line. Its own part: the readout
+// the window has had before (here only once the text is accepted and a
+// confirmation can be had), the lines the window shows no box for, and the
+// readout after, as the window's, here silent.
+ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& argument)
+{
+    const ToolContext& context = session.context;
+    const auto readoutFirst = [&] {
+        if (!session.prompts.CanConfirm()) {
+            session.Say("Not written : standard input is no terminal to confirm on; add --yes to confirm");
+            return false;
+        }
+        session.OpenLink();
+        ReadMachineInfo(context.link, context.machineInfo);
+        return true;
+    };
+    // Characters, not bytes: the argument in the terminal's encoding.
+    const FieldWriteOutcome outcome = MachineControls(context).Write(
+        OnceOnlyWrite(field, QString::fromLocal8Bit(argument)), session.prompts, readoutFirst);
+    if (outcome.stop == FieldWriteStop::NotConfirmed)
+        session.Say("Not written");
+    if (outcome.Sent()) {
+        if (outcome.result == WriteResult::Done)
+            session.Say(WriteResultText(outcome.result));
+        ReadMachineInfo(context.link, context.machineInfo);
+    }
+    return ExitCodeOf(outcome);
 }
 
 ExitCode Power(CliSession& session, std::uint8_t mode)

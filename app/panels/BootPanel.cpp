@@ -1,6 +1,7 @@
 #include "app/panels/BootPanel.h"
 
 #include "images/BootImage.h"
+#include "procedures/boot/BootStream.h"
 
 BootPanel::BootPanel(const ToolContext& context)
     : FilePanel(FileKind::Boot, [image = &context.bootImage](const std::string& path) {
@@ -11,14 +12,14 @@ BootPanel::BootPanel(const ToolContext& context)
 {
 }
 
-std::unique_ptr<BootStream> BootPanel::StartBoot()
+ActionStart BootPanel::Start()
 {
     const BootImage& image = context.bootImage;
     if (!image.loaded || image.endAddress < image.runAddress
         || image.pWords.size() < std::size_t(image.endAddress) * BootImage::kWordBytes)
-        return nullptr;
+        return ActionStart::Refuse(ActionRefusal::NotLoaded, "No file loaded");
     const auto first = image.pWords.begin() + std::ptrdiff_t(image.runAddress * BootImage::kWordBytes);
     const auto last = image.pWords.begin() + std::ptrdiff_t(image.endAddress * BootImage::kWordBytes);
-    return std::make_unique<BootStream>(context.link, std::vector<std::uint8_t>(first, last), image.runAddress,
-                                        image.endAddress);
+    return ActionStart::Started(std::make_unique<BootStream>(
+        context.link, std::vector<std::uint8_t>(first, last), image.runAddress, image.endAddress));
 }

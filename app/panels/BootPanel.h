@@ -1,11 +1,8 @@
 #pragma once
 
 #include "app/ToolContext.h"
+#include "app/panels/ActionStart.h"
 #include "app/panels/FilePanel.h"
-#include "procedures/boot/BootStream.h"
-
-#include <memory>
-#include <string>
 
 class Prompts;
 
@@ -16,9 +13,9 @@ public:
 
     // "Load" is the FilePanel's: the open dialog, the "BootDir" folder, LoadBootFile.
 
-    // "Boot": the stream of the loaded program (no readout before it), or
-    // nothing when no program is loaded.
-    std::unique_ptr<BootStream> StartBoot();
+    // "Boot": a BootStream of the loaded program (no readout before it), or
+    // NotLoaded "No file loaded" when no program is loaded that can be streamed.
+    ActionStart Start();
 
 private:
     ToolContext context;

@@ -2,15 +2,11 @@
 
 #include "app/readout/MachineInfo.h"
 #include "images/FactoryImage.h"
+#include "procedures/factory/FactoryDownload.h"
 
 namespace {
 
 constexpr std::uint32_t kFlashIdentCompared = 0xFFFF;
-
-FactoryDownloadStart Refuse(FactoryRefusal refusal, const char* text)
-{
-    return {refusal, text, nullptr};
-}
 
 }  // namespace
 
@@ -29,17 +25,16 @@ FactoryPanel::FactoryPanel(const ToolContext& context)
 {
 }
 
-FactoryDownloadStart FactoryPanel::StartDownload()
+ActionStart FactoryPanel::Start()
 {
     const FactoryImage& image = context.factoryImage;
     if (!image.loaded)
-        return Refuse(FactoryRefusal::NotLoaded, "No file loaded");
+        return ActionStart::Refuse(ActionRefusal::NotLoaded, "No file loaded");
     ReadIdentOnly(context.link, context.machineInfo);
     if (!context.machineInfo.answered)
-        return Refuse(FactoryRefusal::NoAnswer, "No answer");
+        return ActionStart::Refuse(ActionRefusal::NoAnswer, "No answer");
     if (!IdentsMatch(context.machineInfo, image))
-        return Refuse(FactoryRefusal::IncompatibleIdent, "Incompatible ident : this file is not for this hardware");
-    FactoryDownloadStart start;
-    start.download = std::make_unique<FactoryDownload>(context.link, image.eraseVectors, image.image);
-    return start;
+        return ActionStart::Refuse(ActionRefusal::MachineRefused,
+                                   "Incompatible ident : this file is not for this hardware");
+    return ActionStart::Started(std::make_unique<FactoryDownload>(context.link, image.eraseVectors, image.image));
 }

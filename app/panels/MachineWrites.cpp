@@ -16,7 +16,7 @@ constexpr const char* kWarningCaption = "Warning";
 
 namespace FactoryData = FlashMap::FactoryData;
 
-// The characters a field takes: all of its bytes but the closing zero.
+// Each field ends in a zero byte: it holds one character less than its size.
 constexpr int kSerialNumberLength = int(FactoryData::kSerialNumberSize) - 1;
 constexpr int kMachineNameLength = int(FactoryData::kMachineNameSize) - 1;
 constexpr std::uint8_t kErased = 0xFF;
@@ -55,6 +55,15 @@ QString Trimmed(const QString& text)
     while (start < end && Blank(text[start]))
         ++start;
     return text.mid(start, end - start);
+}
+
+// One ProgramFlashBlock of the bytes at `address`.
+WriteResult WriteFlashField(DeviceLink& link, std::uint32_t address, const std::vector<std::uint8_t>& bytes)
+{
+    std::uint8_t status = 0;
+    if (!link.ProgramFlashBlock(address, unsigned(bytes.size()), bytes.data(), status))
+        return WriteResult::NoAnswer;
+    return status == 0 ? WriteResult::Done : WriteResult::BadStatus;
 }
 
 }  // namespace
@@ -101,33 +110,16 @@ int FieldLength(OnceOnlyField field)
     return Texts(field).length;
 }
 
-std::uint32_t FieldAddress(OnceOnlyField field, const MachineInfo& info)
+FieldCheck CheckFieldWrite(OnceOnlyField field, const MachineInfo& info)
 {
-    return info.factoryDataAddress
-        + (field == OnceOnlyField::SerialNumber ? FactoryData::kSerialNumber : FactoryData::kMachineName);
-}
-
-bool FieldWritten(OnceOnlyField field, const MachineInfo& info)
-{
-    return field == OnceOnlyField::SerialNumber ? info.serialWritten : info.nameWritten;
-}
-
-const char* ConfirmationText(OnceOnlyField field)
-{
-    return Texts(field).confirmation;
-}
-
-const char* AlreadyWrittenText(OnceOnlyField field)
-{
-    return Texts(field).alreadyWritten;
-}
-
-WriteResult WriteFlashField(DeviceLink& link, std::uint32_t address, const std::vector<std::uint8_t>& bytes)
-{
-    std::uint8_t status = 0;
-    if (!link.ProgramFlashBlock(address, unsigned(bytes.size()), bytes.data(), status))
-        return WriteResult::NoAnswer;
-    return status == 0 ? WriteResult::Done : WriteResult::BadStatus;
+    if (!info.answered)
+        return {FieldRefusal::NoAnswer, "No answer"};
+    if (!info.factoryInfoRead)
+        return {FieldRefusal::NoFactoryData, "Factory data must be downloaded first"};
+    const bool written = field == OnceOnlyField::SerialNumber ? info.serialWritten : info.nameWritten;
+    if (written)
+        return {FieldRefusal::AlreadyWritten, Texts(field).alreadyWritten};
+    return {};
 }
 
 const char* WriteResultText(WriteResult result)
@@ -148,36 +140,61 @@ std::optional<std::uint32_t> ScanHardwareOptions(const QString& displayed)
     return value;
 }
 
+FieldWrite OnceOnlyWrite(OnceOnlyField field, const QString& text)
+{
+    FieldBytes prepared = PrepareField(field, text);
+    return {.offset = field == OnceOnlyField::SerialNumber ? FactoryData::kSerialNumber : FactoryData::kMachineName,
+            .bytes = std::move(prepared.bytes),
+            .refusal = std::move(prepared.refusal),
+            .confirmation = Texts(field).confirmation,
+            .onceOnly = field};
+}
+
+FieldWrite HardwareOptionsWrite(std::uint32_t options)
+{
+    FieldWrite write;
+    write.offset = FactoryData::kHardwareOptions;
+    write.bytes.resize(FactoryData::kHardwareOptionsSize);
+    ByteOrder::PutLe24(write.bytes.data(), options);
+    return write;
+}
+
 MachineControls::MachineControls(const ToolContext& context) : context(context) {}
+
+FieldWriteOutcome MachineControls::Write(const FieldWrite& write, Prompts& prompts, const ReadoutFirst& readoutFirst)
+{
+    if (!write.refusal.empty()) {
+        prompts.Error(kErrorCaption, write.refusal);
+        return {.stop = FieldWriteStop::TextRefused};
+    }
+    if (readoutFirst && !readoutFirst())
+        return {.stop = FieldWriteStop::NotRead};
+    if (write.onceOnly) {
+        const FieldCheck check = CheckFieldWrite(*write.onceOnly, context.machineInfo);
+        if (check.refusal != FieldRefusal::None) {
+            prompts.Error(kErrorCaption, check.text);
+            return {.stop = FieldWriteStop::Refused, .refusal = check.refusal};
+        }
+    }
+    if (write.confirmation && !prompts.Confirm(kWarningCaption, write.confirmation))
+        return {.stop = FieldWriteStop::NotConfirmed};
+    const WriteResult result = WriteFlashField(context.link, context.machineInfo.factoryDataAddress + write.offset,
+                                               write.bytes);
+    if (result != WriteResult::Done)
+        prompts.Error(kErrorCaption, WriteResultText(result));
+    return {.stop = FieldWriteStop::Sent, .result = result};
+}
 
 bool MachineControls::WriteField(OnceOnlyField field, const QString& text, Prompts& prompts)
 {
-    const FieldBytes prepared = PrepareField(field, text);
-    if (!prepared.refusal.empty()) {
-        prompts.Error(kErrorCaption, prepared.refusal);
-        return false;
-    }
-    if (!prompts.Confirm(kWarningCaption, ConfirmationText(field)))
-        return false;
-    Report(WriteFlashField(context.link, FieldAddress(field, context.machineInfo), prepared.bytes), prompts);
-    return true;
+    return Write(OnceOnlyWrite(field, text), prompts).Sent();
 }
 
 bool MachineControls::WriteHardwareOptions(const QString& displayed, Prompts& prompts)
 {
     if (const auto scanned = ScanHardwareOptions(displayed))
         context.machineInfo.hardwareOptions = *scanned;
-    std::vector<std::uint8_t> bytes(FactoryData::kHardwareOptionsSize);
-    ByteOrder::PutLe24(bytes.data(), context.machineInfo.hardwareOptions);
-    Report(WriteFlashField(context.link, context.machineInfo.factoryDataAddress + FactoryData::kHardwareOptions, bytes),
-           prompts);
-    return true;
-}
-
-void MachineControls::Report(WriteResult result, Prompts& prompts)
-{
-    if (result != WriteResult::Done)
-        prompts.Error(kErrorCaption, WriteResultText(result));
+    return Write(HardwareOptionsWrite(context.machineInfo.hardwareOptions), prompts).Sent();
 }
 
 bool MachineControls::PowerControl(std::uint8_t mode)

@@ -5,12 +5,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-class DeviceLink;
 class Prompts;
+struct MachineInfo;
 
 // The once-only fields of the factory data block, and the machine panel's
 // other controls that talk to the machine: the hardware options write, the
@@ -33,18 +34,23 @@ FieldBytes PrepareField(OnceOnlyField field, const QString& text);
 
 // The characters the field takes: 8 or 32.
 int FieldLength(OnceOnlyField field);
-// Where the field lies: factoryDataAddress + 9 or + 18.
-std::uint32_t FieldAddress(OnceOnlyField field, const MachineInfo& info);
-// The readout found the field written.
-bool FieldWritten(OnceOnlyField field, const MachineInfo& info);
-// "Once it's been written, serial number can not be changed, Are you sure ?" ...
-const char* ConfirmationText(OnceOnlyField field);
-// "Serial number is already written" ...
-const char* AlreadyWrittenText(OnceOnlyField field);
+
+// Why a readout lets no once-only field be written. Each has its own text.
+enum class FieldRefusal {
+    None,
+    NoAnswer,        // "No answer"
+    NoFactoryData,   // "Factory data must be downloaded first"
+    AlreadyWritten,  // "Serial number is already written", "Machine name is already written"
+};
+struct FieldCheck {
+    FieldRefusal refusal = FieldRefusal::None;
+    const char* text = "";  // empty when the field may be written
+};
+// Whether the readout in `info` lets the field be written: the machine
+// answered, its factory data was read and the field is still blank.
+FieldCheck CheckFieldWrite(OnceOnlyField field, const MachineInfo& info);
 
 enum class WriteResult { Done, NoAnswer, BadStatus };
-// One ProgramFlashBlock of the bytes at `address`.
-WriteResult WriteFlashField(DeviceLink& link, std::uint32_t address, const std::vector<std::uint8_t>& bytes);
 // "Done", "No answer", "Bad status while programming".
 const char* WriteResultText(WriteResult result);
 
@@ -53,20 +59,64 @@ const char* WriteResultText(WriteResult result);
 // as "%x" scans; nothing when no number can be read.
 std::optional<std::uint32_t> ScanHardwareOptions(const QString& displayed);
 
+// What one "Write it !" of the machine panel writes: the bytes its text gives
+// and where they go in the factory data block, or why the text cannot be
+// written; the question asked first; the once-only field whose readout check
+// comes before the question.
+struct FieldWrite {
+    std::uint32_t offset = 0;  // from factoryDataAddress
+    std::vector<std::uint8_t> bytes;
+    std::string refusal;                 // UTF-8; empty when the bytes are there
+    const char* confirmation = nullptr;  // nothing: written without a question
+    std::optional<OnceOnlyField> onceOnly;
+};
+// A once-only field's write: PrepareField of the text; "Once it's been
+// written, serial number can not be changed, Are you sure ?" ...; its check.
+FieldWrite OnceOnlyWrite(OnceOnlyField field, const QString& text);
+// The hardware options' write: the 3 bytes of `options`, least significant
+// first; never refused, no question, no check.
+FieldWrite HardwareOptionsWrite(std::uint32_t options);
+
+// Where a "Write it !" stopped.
+enum class FieldWriteStop {
+    TextRefused,   // the text cannot be written: its error shown, nothing read or sent
+    NotRead,       // the front end's readout did not run; it said why
+    Refused,       // the readout lets no write: `refusal`, its error shown
+    NotConfirmed,  // No to the question: nothing sent
+    Sent,          // the write went out: `result`, its error shown unless Done
+};
+struct FieldWriteOutcome {
+    FieldWriteStop stop = FieldWriteStop::TextRefused;
+    FieldRefusal refusal = FieldRefusal::None;
+    WriteResult result = WriteResult::Done;
+    bool Sent() const { return stop == FieldWriteStop::Sent; }
+};
+
 // What the machine panel's write buttons, "Power Off", "Program loader" and
 // "Force programming mode" do, on the context's link and MachineInfo.
 class MachineControls {
 public:
     explicit MachineControls(const ToolContext& context);
 
-    // A "Write it !" of a once-only field: the text checked (an error box when
-    // it cannot be written), the confirmation (No: nothing happens), the
-    // write and an error box for a failed one. True when a write was sent:
-    // the full readout follows.
+    // The readout of a front end that has had none before (the command
+    // line), run once the text is accepted. False when it refused to run
+    // (and said why): nothing is read, asked or sent.
+    using ReadoutFirst = std::function<bool()>;
+
+    // The one "Write it !", for the window and the command line: an error
+    // box when the text cannot be written; `readoutFirst`, if given; for a
+    // once-only field, an error box when the readout in MachineInfo lets no
+    // write (the window's panel shows the button only when it does); the
+    // question, if any (No: nothing happens); the write at
+    // factoryDataAddress + offset, and an error box for a failed one.
+    FieldWriteOutcome Write(const FieldWrite& write, Prompts& prompts, const ReadoutFirst& readoutFirst = {});
+
+    // The window's "Write it !" of a once-only field: Write of OnceOnlyWrite.
+    // True when a write was sent: the full readout follows.
     bool WriteField(OnceOnlyField field, const QString& text, Prompts& prompts);
     // The hardware options' "Write it !": the displayed text scanned into
-    // MachineInfo.hardwareOptions (kept when nothing scans), written without
-    // a question. Always sent: the full readout follows.
+    // MachineInfo.hardwareOptions (kept when nothing scans), then Write of
+    // HardwareOptionsWrite. Always sent: the full readout follows.
     bool WriteHardwareOptions(const QString& displayed, Prompts& prompts);
     // A fresh wake-up, then the power request: 0 switches the machine off, 1
     // asks for the program loader. True when the machine acknowledged.
@@ -75,7 +125,5 @@ public:
     bool ForceProgrammingMode(bool on);
 
 private:
-    void Report(WriteResult result, Prompts& prompts);
-
     ToolContext context;
 };

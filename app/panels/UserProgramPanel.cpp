@@ -5,6 +5,7 @@
 #include "common/TextFormat.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
+#include "procedures/user/UserDownload.h"
 
 namespace {
 
@@ -14,6 +15,17 @@ constexpr std::uint32_t kWordMask = 0xFFFFFF;
 UserDownloadCheck Refuse(UserDownloadRefusal refusal, std::string text)
 {
     return {refusal, std::move(text)};
+}
+
+// The kind of a refusal: whether the file, the link or the machine stops the download.
+ActionRefusal KindOf(UserDownloadRefusal refusal)
+{
+    switch (refusal) {
+    case UserDownloadRefusal::None: return ActionRefusal::None;
+    case UserDownloadRefusal::NotLoaded: return ActionRefusal::NotLoaded;
+    case UserDownloadRefusal::NoAnswer: return ActionRefusal::NoAnswer;
+    default: return ActionRefusal::MachineRefused;
+    }
 }
 
 // The data and the loaded copy are both there and of the loaded length.
@@ -83,20 +95,17 @@ void LoadUserProgram(const std::string& path, UserImage& image)
         KeepUserImageAsLoaded(image);
 }
 
-UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image)
+ActionStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image)
 {
-    UserDownloadStart start;
     ReadMachineInfo(link, info);
-    start.check = CheckUserDownload(info, image);
-    if (!start.check.Accepted())
-        return start;
-    if (!PrepareUserImage(image, info)) {
-        start.check = Refuse(UserDownloadRefusal::NotLoaded, "No file loaded");
-        return start;
-    }
+    const UserDownloadCheck check = CheckUserDownload(info, image);
+    if (!check.Accepted())
+        return ActionStart::Refuse(KindOf(check.refusal), check.text);
+    if (!PrepareUserImage(image, info))
+        return ActionStart::Refuse(ActionRefusal::NotLoaded, "No file loaded");
     const UserArea area{info.userAreaAddress, info.userAreaLength, info.eraseStep};
-    start.download = std::make_unique<UserDownload>(link, area, image.programBase, image.data, image.ZoneTable());
-    return start;
+    return ActionStart::Started(
+        std::make_unique<UserDownload>(link, area, image.programBase, image.data, image.ZoneTable()));
 }
 
 UserProgramPanel::UserProgramPanel(const ToolContext& context)
@@ -108,7 +117,7 @@ UserProgramPanel::UserProgramPanel(const ToolContext& context)
 {
 }
 
-UserDownloadStart UserProgramPanel::StartDownload()
+ActionStart UserProgramPanel::Start()
 {
     return StartUserDownload(context.link, context.machineInfo, context.userImage);
 }

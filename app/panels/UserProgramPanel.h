@@ -1,10 +1,9 @@
 #pragma once
 
 #include "app/ToolContext.h"
+#include "app/panels/ActionStart.h"
 #include "app/panels/FilePanel.h"
-#include "procedures/user/UserDownload.h"
 
-#include <memory>
 #include <string>
 
 class DeviceLink;
@@ -16,7 +15,7 @@ struct UserImage;
 // line: loading a program, and everything its "Download" button does up to
 // the download dialog.
 
-// Why a download is not started. Each has its own text (RefusalText).
+// Why a download is not started, in detail. Each has its own text.
 enum class UserDownloadRefusal {
     None,
     NotLoaded,             // "No file loaded": no user image loaded and kept
@@ -53,18 +52,13 @@ UserDownloadCheck CheckUserDownload(const MachineInfo& info, const UserImage& im
 // unchanged, when dataAsLoaded does not hold the loaded data.
 bool PrepareUserImage(UserImage& image, const MachineInfo& info);
 
-// What pressing "Download" does up to the download itself.
-struct UserDownloadStart {
-    UserDownloadCheck check;                  // refusal and its text, if refused
-    std::unique_ptr<UserDownload> download;   // started, when accepted
-};
-
-// Runs the full readout into `info`, the checks, PrepareUserImage, and hands
-// back a started download or the refusal, to be shown where the download's
-// result goes. The front end then runs the download to its end (keeping the
-// process-wide UserResultText in step), shows its result text and runs the
-// full readout again.
-UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image);
+// What pressing "Download" does up to the download itself: the full readout
+// into `info`, the checks, PrepareUserImage, then a started UserDownload or
+// the refusal (NotLoaded, NoAnswer, or MachineRefused for the others), to be
+// shown where the download's result goes. The front end then runs the
+// download to its end (keeping the process-wide UserResultText in step),
+// shows its result text and runs the full readout again.
+ActionStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image);
 
 // The panel's two buttons on the process-wide objects of a context.
 class UserProgramPanel : public FilePanel {
@@ -75,7 +69,7 @@ public:
 
     // "Download": StartUserDownload on the context's link, MachineInfo and
     // UserImage.
-    UserDownloadStart StartDownload();
+    ActionStart Start();
 
 private:
     ToolContext context;

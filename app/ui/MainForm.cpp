@@ -231,23 +231,17 @@ void TMainForm::LoadFactoryButtonClick()
 
 void TMainForm::BootButtonClick()
 {
-    if (const auto stream = bootPanel.StartBoot())
-        dialogs.boot->Run(*stream);
+    // The boot panel has no result label: a refusal shows nothing.
+    const ActionStart start = bootPanel.Start();
+    if (start.procedure)
+        dialogs.boot->Run(*start.procedure);
     RefreshScreenInfo(nullptr);
 }
 
 void TMainForm::ProgramFactoryButtonClick()
 {
     ui->ProgramFactoryStatusLabel->clear();
-    const FactoryDownloadStart start = factoryPanel.StartDownload();
-    ShowMachinePanel(FillMachinePanel(context.machineInfo, context.userImage.loaded));
-    if (!start.download) {
-        ui->ProgramFactoryStatusLabel->setText(Latin1(start.text));
-        return;
-    }
-    dialogs.factory->Run(*start.download, context.factoryResultText);
-    ui->ProgramFactoryStatusLabel->setText(Latin1(context.factoryResultText));
-    RefreshScreenInfo(nullptr);
+    RunDownload(factoryPanel.Start(), ui->ProgramFactoryStatusLabel, *dialogs.factory, context.factoryResultText);
 }
 
 void TMainForm::HardwareOptionsMaskEditChange()
@@ -303,13 +297,17 @@ void TMainForm::RtsCheckBoxClick(bool checked)
 void TMainForm::ProgramUserButtonClick()
 {
     ui->ProgramUserStatusLabel->clear();
-    const UserDownloadStart start = userPanel.StartDownload();
+    RunDownload(userPanel.Start(), ui->ProgramUserStatusLabel, *dialogs.user, context.userResultText);
+}
+
+void TMainForm::RunDownload(const ActionStart& start, QLabel* result, TProcedureForm& dialog, std::string& resultText)
+{
     ShowMachinePanel(FillMachinePanel(context.machineInfo, context.userImage.loaded));
-    if (!start.download) {
-        ui->ProgramUserStatusLabel->setText(Latin1(start.check.text));
+    if (!start.procedure) {
+        result->setText(Latin1(start.text));
         return;
     }
-    dialogs.user->Run(*start.download, context.userResultText);
-    ui->ProgramUserStatusLabel->setText(Latin1(context.userResultText));
+    dialog.Run(*start.procedure, resultText);
+    result->setText(Latin1(resultText));
     RefreshScreenInfo(nullptr);
 }

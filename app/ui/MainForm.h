@@ -20,6 +20,7 @@ class QLabel;
 class TBootForm;
 class TConfigForm;
 class TEmulForm;
+class TProcedureForm;
 class TProgramFactoryForm;
 class TProgramUserForm;
 
@@ -82,6 +83,11 @@ private:
     void ShowMachinePanel(const MachinePanel& panel);
     // The file-name and status labels after a Load; true when a file was chosen.
     bool ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* status);
+    // A download panel's start, after whose readout the machine panel is
+    // shown again: its refusal on the panel's result label, or its dialog
+    // (keeping the process-wide `resultText` in step), the result text on
+    // the label and the full readout.
+    void RunDownload(const ActionStart& start, QLabel* result, TProcedureForm& dialog, std::string& resultText);
 
     std::unique_ptr<Ui::MainForm> ui;
     ToolContext context;

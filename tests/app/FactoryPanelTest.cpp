@@ -17,20 +17,20 @@ TEST(FactoryPanel, TheIdentCheckAndItsRefusals)
         const char* what;
         std::uint32_t hardIdent, flashIdent;
         bool loaded, silent;
-        FactoryRefusal refusal;
+        ActionRefusal refusal;
         std::string text;
     };
     const std::string incompatible = "Incompatible ident : this file is not for this hardware";
     // The machine: hard ident 4D520001, flash ident 000122DA.
     const std::vector<Case> cases{
-        {"same idents", 0x4D520001, 0x000122DA, true, false, FactoryRefusal::None, ""},
-        {"flash ident differs above bit 15", 0x4D520001, 0xFFFF22DA, true, false, FactoryRefusal::None, ""},
-        {"flash ident differs in bit 0", 0x4D520001, 0x000122DB, true, false, FactoryRefusal::IncompatibleIdent,
+        {"same idents", 0x4D520001, 0x000122DA, true, false, ActionRefusal::None, ""},
+        {"flash ident differs above bit 15", 0x4D520001, 0xFFFF22DA, true, false, ActionRefusal::None, ""},
+        {"flash ident differs in bit 0", 0x4D520001, 0x000122DB, true, false, ActionRefusal::MachineRefused,
          incompatible},
-        {"hard ident differs in bit 31", 0xCD520001, 0x000122DA, true, false, FactoryRefusal::IncompatibleIdent,
+        {"hard ident differs in bit 31", 0xCD520001, 0x000122DA, true, false, ActionRefusal::MachineRefused,
          incompatible},
-        {"no answer", 0x4D520001, 0x000122DA, true, true, FactoryRefusal::NoAnswer, "No answer"},
-        {"no file", 0x4D520001, 0x000122DA, false, false, FactoryRefusal::NotLoaded, "No file loaded"},
+        {"no answer", 0x4D520001, 0x000122DA, true, true, ActionRefusal::NoAnswer, "No answer"},
+        {"no file", 0x4D520001, 0x000122DA, false, false, ActionRefusal::NotLoaded, "No file loaded"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -42,10 +42,10 @@ TEST(FactoryPanel, TheIdentCheckAndItsRefusals)
         objects.factoryImage.flashIdent = c.flashIdent;
         objects.factoryImage.loaded = c.loaded;
         objects.machineInfo.factoryInfoRead = true;  // from an earlier readout
-        const FactoryDownloadStart start = FactoryPanel(objects.Over(m.link)).StartDownload();
+        const ActionStart start = FactoryPanel(objects.Over(m.link)).Start();
         EXPECT_EQ(start.refusal, c.refusal);
         EXPECT_EQ(start.text, c.text);
-        EXPECT_EQ(start.download != nullptr, c.refusal == FactoryRefusal::None);
+        EXPECT_EQ(start.procedure != nullptr, c.refusal == ActionRefusal::None);
         // Only the identity was read: the panel shows nothing else until the full readout.
         if (c.loaded) {
             EXPECT_FALSE(objects.machineInfo.factoryInfoRead);

@@ -150,6 +150,50 @@ TEST_F(MachineWritesTest, AFailedWriteIsReportedAndCountsAsSent)
     EXPECT_EQ(prompts.asked.back().text, "No answer");
 }
 
+// The check on the readout comes after the text's and before the question;
+// a front end's readout that refuses to run stops the write before it.
+TEST_F(MachineWritesTest, TheReadoutMustLetTheFieldBeWritten)
+{
+    struct Case {
+        const char* what;
+        OnceOnlyField field;
+        void (*readout)(MachineInfo&);
+        FieldRefusal refusal;
+        std::string error;
+    };
+    const std::vector<Case> cases{
+        {"no answer", OnceOnlyField::SerialNumber, [](MachineInfo& i) { i.answered = false; },
+         FieldRefusal::NoAnswer, "No answer"},
+        {"no factory data", OnceOnlyField::MachineName, [](MachineInfo& i) { i.factoryInfoRead = false; },
+         FieldRefusal::NoFactoryData, "Factory data must be downloaded first"},
+        {"serial written", OnceOnlyField::SerialNumber, [](MachineInfo& i) { i.serialWritten = true; },
+         FieldRefusal::AlreadyWritten, "Serial number is already written"},
+        {"name written", OnceOnlyField::MachineName, [](MachineInfo& i) { i.nameWritten = true; },
+         FieldRefusal::AlreadyWritten, "Machine name is already written"},
+    };
+    const MachineInfo blank = objects.machineInfo;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        prompts.asked.clear();
+        const auto outcome = controls.Write(OnceOnlyWrite(c.field, "AB"), prompts, [&] {
+            objects.machineInfo = blank;
+            c.readout(objects.machineInfo);
+            return true;
+        });
+        EXPECT_EQ(outcome.stop, FieldWriteStop::Refused);
+        EXPECT_EQ(outcome.refusal, c.refusal);
+        EXPECT_EQ(CheckFieldWrite(c.field, objects.machineInfo).text, c.error);
+        ASSERT_EQ(prompts.asked.size(), 1u);  // the error box, no question
+        EXPECT_EQ(prompts.asked[0].kind, ScriptedPrompts::Kind::Error);
+        EXPECT_EQ(prompts.asked[0].text, c.error);
+    }
+    prompts.asked.clear();
+    EXPECT_EQ(controls.Write(OnceOnlyWrite(OnceOnlyField::SerialNumber, "1"), prompts, [] { return false; }).stop,
+              FieldWriteStop::NotRead);
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_TRUE(NothingSent());
+}
+
 // The hardware options as the edit displays them: its blanks shown as 0.
 TEST_F(MachineWritesTest, HardwareOptionsFromTheDisplayedText)
 {

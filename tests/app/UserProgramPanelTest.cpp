@@ -161,7 +161,7 @@ protected:
 
     // Runs the download to its end as a front end does, keeping `result` in
     // step; the download's result text.
-    std::string RunToEnd(UserDownload& download)
+    std::string RunToEnd(Procedure& download)
     {
         RunProcedure(download, result, ModelPacedRun(m.machine));
         return download.ResultText();
@@ -191,11 +191,11 @@ TEST_F(DownloadButtonTest, DownloadsTheSampleProgramTwiceInARow)
     for (int download = 0; download < 2; ++download) {
         SCOPED_TRACE(download);
         auto start = StartUserDownload(m.link, info, image);
-        ASSERT_TRUE(start.check.Accepted()) << start.check.text;
-        ASSERT_TRUE(start.download);
-        EXPECT_EQ(start.download->ResultText(), "Not done");
+        ASSERT_EQ(start.refusal, ActionRefusal::None) << start.text;
+        ASSERT_TRUE(start.procedure);
+        EXPECT_EQ(start.procedure->ResultText(), "Not done");
         EXPECT_EQ(image.programBase, SampleLayout::kUserProgramBase);
-        EXPECT_EQ(RunToEnd(*start.download), "Done");
+        EXPECT_EQ(RunToEnd(*start.procedure), "Done");
         EXPECT_EQ(result, "Done");
 
         const auto flash = m.machine.ReadFlash(image.programBase, program.data.size());
@@ -222,14 +222,14 @@ TEST_F(DownloadButtonTest, ProcessWideImageAndMachineInfoThroughTheContext)
 {
     const ToolContext context = ProcessContext(m.link);
     TheUserImage() = image;
-    auto start = UserProgramPanel(context).StartDownload();
-    ASSERT_TRUE(start.download);
+    auto start = UserProgramPanel(context).Start();
+    ASSERT_TRUE(start.procedure);
     EXPECT_TRUE(TheMachineInfo().factoryInfoRead);
-    start.download->Abort();
+    start.procedure->Abort();
     ProcedureRun run = ModelPacedRun(m.machine);
     run.beforeTick = [](Procedure&) { EXPECT_EQ(UserResultText, "Not done"); };
-    RunProcedure(*start.download, context.userResultText, run);
-    EXPECT_EQ(start.download->ResultText(), "Aborted");
+    RunProcedure(*start.procedure, context.userResultText, run);
+    EXPECT_EQ(start.procedure->ResultText(), "Aborted");
     EXPECT_EQ(UserResultText, "Aborted");
     TheUserImage().Release();
 }
@@ -242,18 +242,18 @@ TEST_F(DownloadButtonTest, RefusalsEraseNothing)
         FactoryLayout factory;
         std::uint32_t hardware;
         bool silent;
-        UserDownloadRefusal refusal;
+        ActionRefusal refusal;
         std::string text;
     };
     const std::vector<Case> cases{
-        {"no answer", {}, 0x010200, true, UserDownloadRefusal::NoAnswer, "No answer"},
-        {"erased factory word", {.count = 0xFFFFFF}, 0x010200, false, UserDownloadRefusal::NoFactoryData,
+        {"no answer", {}, 0x010200, true, ActionRefusal::NoAnswer, "No answer"},
+        {"erased factory word", {.count = 0xFFFFFF}, 0x010200, false, ActionRefusal::MachineRefused,
          "Factory data must be downloaded first"},
-        {"other hardware", {}, 0x020200, false, UserDownloadRefusal::IncompatibleHardware,
+        {"other hardware", {}, 0x020200, false, ActionRefusal::MachineRefused,
          "Incompatiblable hardware version"},
-        {"erase step 0", {.eraseStep = 0}, 0x010200, false, UserDownloadRefusal::NoEraseStep,
+        {"erase step 0", {.eraseStep = 0}, 0x010200, false, ActionRefusal::MachineRefused,
          "Bad factory data : erase step is 0"},
-        {"user area too small", {.userAreaLength = 0x400}, 0x010200, false, UserDownloadRefusal::TooLarge,
+        {"user area too small", {.userAreaLength = 0x400}, 0x010200, false, ActionRefusal::MachineRefused,
          "Program too large : 1889 bytes for a user area of 1024 bytes"},
     };
     for (const auto& c : cases) {
@@ -266,10 +266,10 @@ TEST_F(DownloadButtonTest, RefusalsEraseNothing)
         content.hardware = c.hardware;
         Load(content);
         result = "untouched";
-        const auto start = UserProgramPanel(Context(machine.link)).StartDownload();
-        EXPECT_FALSE(start.download);
-        EXPECT_EQ(start.check.refusal, c.refusal);
-        EXPECT_EQ(start.check.text, c.text);
+        const auto start = UserProgramPanel(Context(machine.link)).Start();
+        EXPECT_FALSE(start.procedure);
+        EXPECT_EQ(start.refusal, c.refusal);
+        EXPECT_EQ(start.text, c.text);
         EXPECT_EQ(result, "untouched");
         const auto& log = machine.machine.RequestLog();
         EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const auto& r) {
