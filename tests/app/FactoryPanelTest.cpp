@@ -3,9 +3,9 @@
 
 #include "app/panels/FactoryPanel.h"
 #include "images/FactoryImage.h"
-#include "MachineFlash.h"
+#include "support/MachineFlash.h"
 #include "app/readout/MachineInfo.h"
-#include "OwnedContext.h"
+#include "support/OwnedContext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The machine information readout against the in-process machine model, and
 // the panel texts it leads to.
 
-#include "MachineFlash.h"
+#include "support/MachineFlash.h"
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
 

@@ -1,11 +1,11 @@
 // What the "Download" button runs before the download: the checks and their
 // refusals, PrepareUserImage, and the whole sequence on the machine model.
 
-#include "MachineFlash.h"
+#include "support/MachineFlash.h"
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
-#include "ModelClock.h"
-#include "OwnedContext.h"
+#include "support/ModelClock.h"
+#include "support/OwnedContext.h"
 #include "app/panels/UserProgramPanel.h"
 #include "images/UserImage.h"
 #include "procedures/ResultTexts.h"

@@ -4,9 +4,9 @@
 #include "images/BootImage.h"
 #include "link/DeviceLink.h"
 #include "procedures/boot/BootStream.h"
-#include "MachineFlash.h"
-#include "ModelClock.h"
-#include "ScriptedPeer.h"
+#include "support/MachineFlash.h"
+#include "support/ModelClock.h"
+#include "support/ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // there.
 
 #include "procedures/factory/FactoryDownload.h"
-#include "MachineFlash.h"
+#include "support/MachineFlash.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The user program download state machine against the in-process machine
 // model: what each tick sends, where it writes, and how it ends.
 
-#include "MachineFlash.h"
+#include "support/MachineFlash.h"
 #include "images/UserImage.h"
 #include "procedures/user/UserDownload.h"
 

@@ -6,11 +6,11 @@
 
 #include "app/ui/LoaderWindows.h"
 #include "link/ui/ConfigForm.h"
-#include "MachineFlash.h"
+#include "support/MachineFlash.h"
 #include "app/ui/MainForm.h"
 #include "procedures/ui/ProcedureForm.h"
-#include "OwnedContext.h"
-#include "ScriptedPrompts.h"
+#include "support/OwnedContext.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QApplication>
 #include <QLabel>
