@@ -3,7 +3,7 @@
 
 #include "app/panels/FactoryPanel.h"
 #include "images/FactoryImage.h"
-#include "support/MachineFlash.h"
+#include "support/ModelFixture.h"
 #include "app/readout/MachineInfo.h"
 #include "support/OwnedContext.h"
 
@@ -34,7 +34,7 @@ TEST(FactoryPanel, TheIdentCheckAndItsRefusals)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ModelMachine m;
+        ModelLink m;
         if (c.silent)
             m.machine.PowerOff();
         OwnedContext objects;

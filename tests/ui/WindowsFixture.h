@@ -6,7 +6,7 @@
 
 #include "app/ui/LoaderWindows.h"
 #include "link/ui/ConfigForm.h"
-#include "support/MachineFlash.h"
+#include "support/FlashLayouts.h"
 #include "app/ui/MainForm.h"
 #include "procedures/ui/ProcedureForm.h"
 #include "support/OwnedContext.h"
@@ -44,7 +44,7 @@ inline void StoreSetting(const QString& name, const QVariant& value)
 }
 
 struct ModelWindows {
-    ModelMachine m;
+    ModelLink m;
     OwnedContext objects;
     ToolContext context;
     ScriptedPrompts prompts;
