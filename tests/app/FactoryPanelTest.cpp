@@ -3,9 +3,9 @@
 
 #include "app/panels/FactoryPanel.h"
 #include "images/FactoryImage.h"
-#include "MachineFlash.h"
+#include "support/ModelFixture.h"
 #include "app/readout/MachineInfo.h"
-#include "OwnedContext.h"
+#include "support/OwnedContext.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ TEST(FactoryPanel, TheIdentCheckAndItsRefusals)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ModelMachine m;
+        ModelLink m;
         if (c.silent)
             m.machine.PowerOff();
         OwnedContext objects;

@@ -2,7 +2,7 @@
 // the folder remembered per kind of file, the loader's verdict handed back.
 
 #include "app/panels/FilePanel.h"
-#include "ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "link/Settings.h"
 
 #include <QSettings>

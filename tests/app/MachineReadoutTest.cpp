@@ -1,7 +1,7 @@
 // The machine information readout against the in-process machine model, and
 // the panel texts it leads to.
 
-#include "MachineFlash.h"
+#include "support/FlashLayouts.h"
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
 
@@ -39,7 +39,7 @@ protected:
         return info;
     }
 
-    ModelMachine m;
+    ModelLink m;
     FactoryLayout factory;
     UserAreaLayout userArea;
 };
@@ -91,7 +91,7 @@ TEST_F(ReadoutTest, MissingFactoryAreaEndsWithDoneAndOnlyTheIdentity)
 {
     for (const std::uint32_t count : {0xFFFFFFu, 0u}) {
         SCOPED_TRACE(count);
-        ModelMachine blank;
+        ModelLink blank;
         FactoryLayout{.count = count}.WriteTo(blank);
         MachineInfo info;
         ReadMachineInfo(blank.link, info);
@@ -202,7 +202,7 @@ TEST_F(ReadoutTest, SerialNumberAndNameFields)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ModelMachine machine;
+        ModelLink machine;
         FactoryLayout layout;
         layout.serialNumber = c.serial;
         layout.WriteTo(machine);
@@ -223,7 +223,7 @@ TEST_F(ReadoutTest, SerialNumberAndNameFields)
     std::vector<std::uint8_t> blankName(32, 0xFF);
     blankName.push_back(0);
     for (const auto& [name, written] : {std::pair{blankName, false}, {std::vector<std::uint8_t>(33, 0xFF), true}}) {
-        ModelMachine machine;
+        ModelLink machine;
         FactoryLayout layout;
         layout.machineName = name;
         layout.WriteTo(machine);

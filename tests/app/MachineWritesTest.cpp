@@ -2,11 +2,11 @@
 // model: the bytes as the machine receives them, the refusals that send
 // nothing, the confirmation, and the reports of a failed write.
 
-#include "MachineFlash.h"
+#include "support/FlashLayouts.h"
 #include "app/panels/MachineWrites.h"
 #include "app/readout/MachineInfo.h"
-#include "OwnedContext.h"
-#include "ScriptedPrompts.h"
+#include "support/OwnedContext.h"
+#include "support/ScriptedPrompts.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ protected:
     }
     bool NothingSent() const { return m.machine.RequestLog().empty(); }
 
-    ModelMachine m;
+    ModelLink m;
     OwnedContext objects;
     MachineControls controls{objects.Over(m.link)};
     ScriptedPrompts prompts;

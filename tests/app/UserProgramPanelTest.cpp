@@ -1,11 +1,11 @@
 // What the "Download" button runs before the download: the checks and their
 // refusals, PrepareUserImage, and the whole sequence on the machine model.
 
-#include "MachineFlash.h"
+#include "support/FlashLayouts.h"
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
-#include "ModelClock.h"
-#include "OwnedContext.h"
+#include "support/ModelClock.h"
+#include "support/OwnedContext.h"
 #include "app/panels/UserProgramPanel.h"
 #include "images/UserImage.h"
 #include "procedures/ResultTexts.h"
@@ -174,7 +174,7 @@ protected:
                 result, others.symbols};
     }
 
-    ModelMachine m;
+    ModelLink m;
     QTemporaryDir folder;
     UserProgramContent program;
     UserImage image;
@@ -258,7 +258,7 @@ TEST_F(DownloadButtonTest, RefusalsEraseNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ModelMachine machine;
+        ModelLink machine;
         c.factory.WriteTo(machine);
         if (c.silent)
             machine.machine.PowerOff();

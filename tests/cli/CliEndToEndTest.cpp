@@ -1,6 +1,6 @@
 // mirelle-cli as a user runs it: a separate process on a real pseudo-terminal
 // served by mirelle-sim.
-#include "SimulatorProcess.h"
+#include "support/SimulatorProcess.h"
 
 #include <QFile>
 #include <QJsonDocument>

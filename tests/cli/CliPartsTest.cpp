@@ -6,7 +6,7 @@
 #include "cli/ExitCode.h"
 #include "cli/Progress.h"
 #include "link/DeviceLink.h"
-#include "ScriptedPeer.h"
+#include "support/ScriptedPeer.h"
 #include "app/ToolContext.h"
 #include "link/TracingBackend.h"
 

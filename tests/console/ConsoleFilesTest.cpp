@@ -1,9 +1,9 @@
 // "load" and "save": their dialogs, the folder they start in, and what a
 // failing write leaves behind.
 #include "console/ConsoleFiles.h"
-#include "ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 #include "images/SymbolTable.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QSettings>

@@ -6,10 +6,10 @@
 #include "console/Console.h"
 #include "console/ConsoleFiles.h"
 #include "console/ConsoleHost.h"
-#include "ModelFixture.h"
-#include "ScriptedPrompts.h"
+#include "support/ModelFixture.h"
+#include "support/ScriptedPrompts.h"
 #include "images/SymbolTable.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include <optional>
 #include <string>

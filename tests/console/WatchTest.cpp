@@ -1,5 +1,5 @@
 // What a watch decides: the values each mode tracks, and the light.
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "console/Watch.h"
 
 #include <gmock/gmock.h>

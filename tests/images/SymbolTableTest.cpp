@@ -1,5 +1,5 @@
 #include "images/SymbolTable.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 

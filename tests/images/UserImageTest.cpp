@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 #include "images/UserImage.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The command set byte for byte: request frames, reply decoding, argument
 // checks and echo checks, against a scripted peer.
 #include "link/DeviceLink.h"
-#include "ScriptedPeer.h"
+#include "support/ScriptedPeer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

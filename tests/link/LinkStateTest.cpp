@@ -1,7 +1,7 @@
 // Every transition of the link state, and the wake-up exchange that moves the
 // link out of NoAnswer, against a scripted peer.
 #include "link/DeviceLink.h"
-#include "ScriptedPeer.h"
+#include "support/ScriptedPeer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

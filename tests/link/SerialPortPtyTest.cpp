@@ -1,6 +1,6 @@
 // The real serial port code over a pseudo-terminal.
 #include "link/DeviceLink.h"
-#include "PseudoTerminal.h"
+#include "support/PseudoTerminal.h"
 #include "link/SerialPort.h"
 
 #include <gmock/gmock.h>

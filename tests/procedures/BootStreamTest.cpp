@@ -4,9 +4,9 @@
 #include "images/BootImage.h"
 #include "link/DeviceLink.h"
 #include "procedures/boot/BootStream.h"
-#include "MachineFlash.h"
-#include "ModelClock.h"
-#include "ScriptedPeer.h"
+#include "support/ModelFixture.h"
+#include "support/ModelClock.h"
+#include "support/ScriptedPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +93,7 @@ TEST(BootToTheModel, TheResidentLoaderTakesTheSampleProgramAndStartsIt)
 {
     MachineConfig config;
     config.startInLoader = true;
-    ModelMachine m(config);
+    ModelLink m(config);
     BootImage image;
     LoadBootFile(QUORVEX_SAMPLES_DIR "/sample-boot.tb", image);
     ASSERT_TRUE(image.loaded) << image.statusText;

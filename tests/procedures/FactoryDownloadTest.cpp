@@ -3,7 +3,7 @@
 // there.
 
 #include "procedures/factory/FactoryDownload.h"
-#include "MachineFlash.h"
+#include "support/ModelFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ std::vector<std::pair<std::uint32_t, unsigned>> Programmed(MachineModel& machine
 
 TEST(FactoryDownload, ErasesTheListThenWritesFrom0xD00000In240ByteBlocks)
 {
-    ModelMachine m;
+    ModelLink m;
     const auto image = Image(500);
     FactoryDownload download(m.link, {0xD00000, 0xD10000}, image);
     EXPECT_STREQ(download.StatusText(), "Erasing...");
@@ -53,7 +53,7 @@ TEST(FactoryDownload, ErasesTheListThenWritesFrom0xD00000In240ByteBlocks)
 
 TEST(FactoryDownload, WithoutEraseVectorsOrImage)
 {
-    ModelMachine m;
+    ModelLink m;
     FactoryDownload noErase(m.link, {}, Image(10));
     EXPECT_STREQ(noErase.StatusText(), "Programming (No erase)...");
     noErase.Tick();
@@ -69,7 +69,7 @@ TEST(FactoryDownload, EndlessBusyPollsEndOnlyByAbortAndStatusesShowInHex)
 {
     MachineConfig config;
     config.eraseTime = std::chrono::hours(1);
-    ModelMachine m(config);
+    ModelLink m(config);
     FactoryDownload busy(m.link, {0xD00000}, Image(10));
     for (int tick = 0; tick < 200; ++tick)
         busy.Tick();
@@ -78,7 +78,7 @@ TEST(FactoryDownload, EndlessBusyPollsEndOnlyByAbortAndStatusesShowInHex)
     busy.Tick();
     EXPECT_EQ(busy.ResultText(), "Aborted");
 
-    ModelMachine fast;
+    ModelLink fast;
     fast.machine.InjectFault({.kind = FaultKind::ProgramStatus, .nth = 1, .status = 5});
     FactoryDownload bad(fast.link, {}, Image(10));
     bad.Tick();

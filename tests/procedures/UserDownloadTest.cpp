@@ -1,7 +1,7 @@
 // The user program download state machine against the in-process machine
 // model: what each tick sends, where it writes, and how it ends.
 
-#include "MachineFlash.h"
+#include "support/ModelFixture.h"
 #include "images/UserImage.h"
 #include "procedures/user/UserDownload.h"
 
@@ -105,7 +105,7 @@ protected:
         return ticks;
     }
 
-    ModelMachine m;
+    ModelLink m;
 };
 
 TEST_F(DownloadTest, ErasesInStepsThenWritesBlocksWithTheZoneTableInTheLastTick)
@@ -234,7 +234,7 @@ TEST_F(DownloadTest, BadEraseStatusStopsBeforeProgramming)
 TEST_F(DownloadTest, NoAnswerEndsTheDownloadAtOnce)
 {
     for (const unsigned failing : {1u, 2u}) {
-        ModelMachine machine;
+        ModelLink machine;
         const auto image = Image({500});
         UserDownload download = Start(machine.link, image, Info());
         machine.machine.InjectFault({.kind = FaultKind::NoAnswer, .nth = failing});

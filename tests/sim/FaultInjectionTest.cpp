@@ -1,6 +1,6 @@
 // Faults injected into the model reach the link as the states it keeps for
 // a real machine that misbehaves.
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;

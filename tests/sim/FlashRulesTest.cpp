@@ -1,6 +1,6 @@
 // The model's flash behaves as NOR flash does: erase per sector with a busy
 // time, programming that can only clear bits, nothing outside its range.
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "samples/SampleSet.h"
 
 using Bytes = std::vector<std::uint8_t>;

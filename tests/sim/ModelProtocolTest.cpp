@@ -1,6 +1,6 @@
 // The machine model answers the wake-up exchange and every command as the
 // tool's link expects: byte for byte on the wire, and through DeviceLink.
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 #include <random>
 

@@ -3,7 +3,7 @@
 // the flash structures the machine information readout walks.
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 #include "images/SymbolTable.h"
 #include "images/UserImage.h"
 #include "samples/SampleSet.h"

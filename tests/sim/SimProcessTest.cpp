@@ -2,7 +2,7 @@
 // tool's own link over Qt SerialPort.
 #include "link/DeviceLink.h"
 #include "samples/SampleSet.h"
-#include "SimulatorProcess.h"
+#include "support/SimulatorProcess.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>

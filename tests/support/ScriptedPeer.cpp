@@ -1,4 +1,4 @@
-#include "ScriptedPeer.h"
+#include "support/ScriptedPeer.h"
 
 std::vector<std::uint8_t> FrameOf(std::vector<std::uint8_t> payload)
 {

@@ -183,7 +183,7 @@ protected:
         return counts;
     }
 
-    ModelMachine m;
+    ModelLink m;
     QWidget owner;
 };
 

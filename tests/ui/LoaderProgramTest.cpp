@@ -6,7 +6,7 @@
 #include "app/ui/QtPrompts.h"
 #include "link/DeviceLink.h"
 #include "link/QtPortBackend.h"
-#include "SimulatorProcess.h"
+#include "support/SimulatorProcess.h"
 #include "WindowsFixture.h"
 
 #include <QComboBox>

@@ -6,11 +6,11 @@
 
 #include "app/ui/LoaderWindows.h"
 #include "link/ui/ConfigForm.h"
-#include "MachineFlash.h"
+#include "support/FlashLayouts.h"
 #include "app/ui/MainForm.h"
 #include "procedures/ui/ProcedureForm.h"
-#include "OwnedContext.h"
-#include "ScriptedPrompts.h"
+#include "support/OwnedContext.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -44,7 +44,7 @@ inline void StoreSetting(const QString& name, const QVariant& value)
 }
 
 struct ModelWindows {
-    ModelMachine m;
+    ModelLink m;
     OwnedContext objects;
     ToolContext context;
     ScriptedPrompts prompts;

@@ -1,63 +1,13 @@
 #pragma once
 
-// A machine model with the tool's link connected to it in this process, and
-// writers of the flash structures the readout walks, so that a test lays out
-// exactly the factory area and user area it needs.
+// Writers of the flash structures the readout walks, so that a test lays out
+// exactly the factory area and user area it needs on the machine model.
 
-#include "link/DeviceLink.h"
-#include "sim/MachineModel.h"
-#include "sim/ModelPortBackend.h"
+#include "support/ModelFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
-
-struct ModelMachine {
-    MachineModel machine;
-    ModelPortBackend* backend;  // owned by the link
-    DeviceLink link;
-
-    explicit ModelMachine(const MachineConfig& config = {})
-        : machine(config), backend(new ModelPortBackend(machine)), link(std::unique_ptr<PortBackend>(backend))
-    {
-        machine.EraseAllFlash();
-        link.OpenPort("/dev/mirelle-model");
-    }
-
-    // Programs bytes onto erased flash.
-    void Put(std::uint32_t address, const std::vector<std::uint8_t>& bytes)
-    {
-        ASSERT_TRUE(machine.ApplyImage({}, address, bytes)) << std::hex << address;
-    }
-    void PutWords(std::uint32_t address, const std::vector<std::uint32_t>& words)
-    {
-        std::vector<std::uint8_t> bytes;
-        for (const auto word : words) {
-            bytes.push_back(std::uint8_t(word));
-            bytes.push_back(std::uint8_t(word >> 8));
-            bytes.push_back(std::uint8_t(word >> 16));
-        }
-        Put(address, bytes);
-    }
-    // A driver list of records 9 bytes apart from `head`, the last ending it.
-    void PutDriverList(std::uint32_t head, const std::vector<std::uint32_t>& driverWords)
-    {
-        for (std::size_t i = 0; i < driverWords.size(); ++i) {
-            const auto record = head + std::uint32_t(9 * i);
-            const auto next = i + 1 < driverWords.size() ? record + 9 : 0xFFFFFFu;
-            PutWords(record + 3, {driverWords[i], next});
-        }
-    }
-    std::uint32_t Word(std::uint32_t address) const
-    {
-        const auto bytes = machine.ReadFlash(address, 3);
-        return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16;
-    }
-};
 
 // The factory area as the readout finds it. Fields of 0xFFFFFF stay erased.
 struct FactoryLayout {
@@ -86,7 +36,7 @@ struct FactoryLayout {
 
     std::uint32_t Directory() const { return 0xD00006 + 3 * count; }
 
-    void WriteTo(ModelMachine& m) const
+    void WriteTo(ModelLink& m) const
     {
         m.PutWords(0xD00000, {count});
         if (count == 0 || count == 0xFFFFFF)
@@ -115,7 +65,7 @@ struct UserAreaLayout {
     std::uint32_t program2Version = 0x010041;
     std::vector<std::uint32_t> driverWords{0x020010, 0x010511};
 
-    void WriteTo(ModelMachine& m, std::uint32_t userArea) const
+    void WriteTo(ModelLink& m, std::uint32_t userArea) const
     {
         m.PutWords(userArea, {mainRecord, driverList});
         if (mainRecord == 0 || mainRecord == 0xFFFFFF)

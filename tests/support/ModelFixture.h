@@ -13,10 +13,10 @@
 #include <vector>
 
 // A machine model and the tool's link connected to it in this process, the
-// port open.
+// port open and the flash erased.
 struct ModelLink {
     MachineModel machine;
-    ModelPortBackend* backend;
+    ModelPortBackend* backend;  // owned by the link
     DeviceLink link;
 
     explicit ModelLink(const MachineConfig& config = {})
@@ -41,6 +41,36 @@ struct ModelLink {
                 return status;
         }
         return -1;
+    }
+
+    // Programs bytes onto erased flash.
+    void Put(std::uint32_t address, const std::vector<std::uint8_t>& bytes)
+    {
+        ASSERT_TRUE(machine.ApplyImage({}, address, bytes)) << std::hex << address;
+    }
+    void PutWords(std::uint32_t address, const std::vector<std::uint32_t>& words)
+    {
+        std::vector<std::uint8_t> bytes;
+        for (const auto word : words) {
+            bytes.push_back(std::uint8_t(word));
+            bytes.push_back(std::uint8_t(word >> 8));
+            bytes.push_back(std::uint8_t(word >> 16));
+        }
+        Put(address, bytes);
+    }
+    // A driver list of records 9 bytes apart from `head`, the last ending it.
+    void PutDriverList(std::uint32_t head, const std::vector<std::uint32_t>& driverWords)
+    {
+        for (std::size_t i = 0; i < driverWords.size(); ++i) {
+            const auto record = head + std::uint32_t(9 * i);
+            const auto next = i + 1 < driverWords.size() ? record + 9 : 0xFFFFFFu;
+            PutWords(record + 3, {driverWords[i], next});
+        }
+    }
+    std::uint32_t Word(std::uint32_t address) const
+    {
+        const auto bytes = machine.ReadFlash(address, 3);
+        return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16;
     }
 };
 

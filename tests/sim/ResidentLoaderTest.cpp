@@ -1,6 +1,6 @@
 // The resident loader takes the unframed boot stream: word count, run
 // address, words; then the machine answers frames again.
-#include "ModelFixture.h"
+#include "support/ModelFixture.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
