@@ -33,11 +33,6 @@ std::uint64_t UserAreaNeeded(const UserImage& image)
 
 }  // namespace
 
-void KeepUserImageAsLoaded(UserImage& image)
-{
-    image.dataAsLoaded = image.data;
-}
-
 UserDownloadCheck CheckUserDownload(const MachineInfo& info, const UserImage& image)
 {
     if (!ImageKept(image))
@@ -73,13 +68,6 @@ bool PrepareUserImage(UserImage& image, const MachineInfo& info)
         ByteOrder::PutLe24(at, value);
     }
     return true;
-}
-
-void LoadUserProgram(const std::string& path, UserImage& image)
-{
-    LoadUserFile(path, image);
-    if (image.loaded)
-        KeepUserImageAsLoaded(image);
 }
 
 UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image)

@@ -33,13 +33,6 @@ struct UserDownloadCheck {
     bool Accepted() const { return refusal == UserDownloadRefusal::None; }
 };
 
-// After a successful load: keeps an untouched copy of the data in
-// dataAsLoaded, from which every download restores the image.
-void KeepUserImageAsLoaded(UserImage& image);
-
-// LoadUserFile, then, when the file passed, KeepUserImageAsLoaded.
-void LoadUserProgram(const std::string& path, UserImage& image);
-
 // The checks before a download, on a MachineInfo just read: the machine
 // answered, its factory data is there, the hardware version matches the
 // program's (bits 8 to 23), the user area can be erased in steps (a step of 0
