@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ToolContext.h"
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 #include "procedures/boot/BootStream.h"
 
 #include <memory>
@@ -10,11 +10,11 @@
 class Prompts;
 
 // The boot panel's two buttons on the process-wide objects of a context.
-class BootPanel : public FilePanel {
+class BootPanel : public LoadFlow {
 public:
     explicit BootPanel(const ToolContext& context);
 
-    // "Load" is the FilePanel's: the open dialog, the "BootDir" folder, LoadBootFile.
+    // "Load" is the LoadFlow's: the open dialog, the "BootDir" folder, LoadBootFile.
 
     // "Boot": the stream of the loaded program (no readout before it), or
     // nothing when no program is loaded.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ToolContext.h"
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 #include "procedures/factory/FactoryDownload.h"
 
 #include <memory>
@@ -30,11 +30,11 @@ struct FactoryDownloadStart {
 bool IdentsMatch(const MachineInfo& info, const FactoryImage& image);
 
 // The factory panel's two buttons on the process-wide objects of a context.
-class FactoryPanel : public FilePanel {
+class FactoryPanel : public LoadFlow {
 public:
     explicit FactoryPanel(const ToolContext& context);
 
-    // "Load" is the FilePanel's: the open dialog, the "FactoryDir" folder, LoadFactoryFile.
+    // "Load" is the LoadFlow's: the open dialog, the "FactoryDir" folder, LoadFactoryFile.
 
     // "Download" up to the dialog: the short readout (identity only) into
     // MachineInfo, the ident check, then a started download or the refusal.

@@ -87,10 +87,7 @@ UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserIma
 }
 
 UserProgramPanel::UserProgramPanel(const ToolContext& context)
-    : FilePanel(FileKind::User, [image = &context.userImage](const std::string& path) {
-          LoadUserProgram(path, *image);
-          return FilePanel::Loaded{image->statusText, image->loaded};
-      }),
+    : LoadFlow(FileKind::User, context.Targets()),
       context(context)
 {
 }

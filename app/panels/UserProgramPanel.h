@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ToolContext.h"
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 #include "procedures/user/UserDownload.h"
 
 #include <memory>
@@ -60,11 +60,11 @@ struct UserDownloadStart {
 UserDownloadStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image);
 
 // The panel's two buttons on the process-wide objects of a context.
-class UserProgramPanel : public FilePanel {
+class UserProgramPanel : public LoadFlow {
 public:
     explicit UserProgramPanel(const ToolContext& context);
 
-    // "Load" is the FilePanel's: the open dialog, the "UserDir" folder, LoadUserProgram.
+    // "Load" is the LoadFlow's: the open dialog, the "UserDir" folder, LoadUserProgram.
 
     // "Download": StartUserDownload on the context's link, MachineInfo and
     // UserImage.
