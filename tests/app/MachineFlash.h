@@ -25,7 +25,7 @@ struct ModelMachine {
         : machine(config), backend(new ModelPortBackend(machine)), link(std::unique_ptr<PortBackend>(backend))
     {
         machine.EraseAllFlash();
-        link.OpenPort("/dev/mirelle-model");
+        link.OpenPort(PortAddress::OfDevice("/dev/mirelle-model"));
     }
 
     // Programs bytes onto erased flash.
