@@ -1,5 +1,7 @@
 #pragma once
 
+#include "images/FileKinds.h"
+
 #include <string>
 
 class DeviceLink;
@@ -23,6 +25,12 @@ struct ToolContext {
     std::string& factoryResultText;
     std::string& userResultText;
     SymbolTable& symbols;
+
+    // The four objects a file load lands in.
+    LoadTargets Targets() const
+    {
+        return {.userImage = userImage, .factoryImage = factoryImage, .bootImage = bootImage, .symbols = symbols};
+    }
 };
 
 // The process-wide objects, over `link`: the window's is TheDeviceLink(), the

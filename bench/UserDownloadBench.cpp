@@ -40,7 +40,7 @@ Figures Download(const std::string& path, Pace pace)
     const FactoryImageContent factory = SampleFactoryImage();
     machine.ApplyImage(factory.eraseVectors, SampleLayout::kFactoryBase, factory.image);
     DeviceLink link(std::make_unique<ModelPortBackend>(machine));
-    link.OpenPort("model");
+    link.OpenPort(PortAddress::OfDevice("model"));
 
     UserImage image;
     LoadUserProgram(path, image);

@@ -3,11 +3,7 @@
 #include "app/readout/MachineInfo.h"
 #include "cli/CliSession.h"
 #include "cli/CommandHandlers.h"
-#include "images/BootImage.h"
-#include "images/FactoryImage.h"
 #include "images/FileKinds.h"
-#include "images/SymbolTable.h"
-#include "images/UserImage.h"
 
 #include <algorithm>
 #include <array>
@@ -43,31 +39,9 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
         session.Complain("cannot tell the kind of '" + path + "' from its extension: give --kind");
         return ExitCode::Usage;
     }
-    const ToolContext& context = session.context;
-    bool loaded = false;
-    switch (*kind) {
-    case FileKind::User:
-        LoadUserFile(path, context.userImage);
-        session.Say(context.userImage.statusText);
-        loaded = context.userImage.loaded;
-        break;
-    case FileKind::Factory:
-        LoadFactoryFile(path, context.factoryImage);
-        session.Say(context.factoryImage.statusText);
-        loaded = context.factoryImage.loaded;
-        break;
-    case FileKind::Boot:
-        LoadBootFile(path, context.bootImage);
-        session.Say(context.bootImage.statusText);
-        loaded = context.bootImage.loaded;
-        break;
-    case FileKind::Symbols:
-        loaded = context.symbols.LoadSymbolFile(path);
-        session.Say(std::string(loaded ? "File loaded" : "File not loaded") + "\t"
-                    + std::to_string(context.symbols.Count()) + " records");
-        break;
-    }
-    return loaded ? ExitCode::Done : ExitCode::FileRefused;
+    const LoadResult result = LoadFile(*kind, path, session.context.Targets());
+    session.Say(result.detail.empty() ? result.statusText : result.statusText + "\t" + result.detail);
+    return result.loaded ? ExitCode::Done : ExitCode::FileRefused;
 }
 
 constexpr std::array kCommands{

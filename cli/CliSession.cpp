@@ -6,6 +6,7 @@
 #include "cli/Progress.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
+#include "link/PortSelection.h"
 #include "link/QtPortBackend.h"
 #include "link/Settings.h"
 #include "link/TracingBackend.h"
@@ -69,7 +70,7 @@ void CliSession::OpenLink()
         portName = *options.port;
     } else {
         try {
-            ReadSetting("ComPort", portName);
+            ReadSetting(SettingName::kComPort, portName);
         } catch (const SettingsError& error) {
             Complain(error.what());
         }
@@ -79,7 +80,7 @@ void CliSession::OpenLink()
         return;
     }
     context.portName = portName;
-    if (!context.link.OpenPort(portName))
+    if (!context.link.OpenPort(ResolvePort(portName)))
         Complain(portName + " : Not available");
 }
 

@@ -38,9 +38,10 @@ public:
     // The next line of `in`, without its line break; false at its end.
     bool ReadLine(std::string& line);
 
-    // Opens the port given with --port, else the one the tool has stored. A
-    // port that cannot be opened is said on `err`; the commands then find no
-    // machine, as the window's would.
+    // Opens the port given with --port, else the one the tool has stored
+    // ("ComPort"), its device resolved afresh ("Ports/comN"). A port that
+    // cannot be opened is said on `err`; the commands then find no machine,
+    // as the window's would.
     void OpenLink();
 
     // Prints the machine information panel for a readout, or the JSON object.

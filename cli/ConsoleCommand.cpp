@@ -5,6 +5,7 @@
 #include "console/Console.h"
 #include "console/ConsoleHost.h"
 #include "console/Watch.h"
+#include "images/FileKinds.h"
 #include "images/SymbolTable.h"
 
 #include <QString>
@@ -145,11 +146,11 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
 {
     SymbolTable& symbols = session.context.symbols;
     if (session.options.symbols) {
-        const bool loaded = symbols.LoadSymbolFile(*session.options.symbols);
-        session.Note(loaded ? "File loaded" : "File not loaded");
+        const LoadResult load = LoadFile(FileKind::Symbols, *session.options.symbols, session.context.Targets());
+        session.Note(load.statusText);
         // Not loaded with a full table: the file is too long, and its first
         // records serve, as in the window. Otherwise it could not be opened.
-        if (!loaded && symbols.Count() < SymbolTable::kCapacity)
+        if (!load.loaded && symbols.Count() < SymbolTable::kCapacity)
             return ExitCode::FileRefused;
     }
     session.OpenLink();

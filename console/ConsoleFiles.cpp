@@ -2,9 +2,6 @@
 
 #include "common/FolderPart.h"
 #include "common/Prompts.h"
-#include "images/FileKinds.h"
-#include "images/SymbolTable.h"
-#include "link/Settings.h"
 
 #include <QSaveFile>
 
@@ -36,18 +33,15 @@ bool WriteAll(QSaveFile& file, std::string_view text)
 
 }  // namespace
 
-ConsoleFiles::ConsoleFiles(Prompts& prompts, SymbolTable& symbols) : prompts(prompts), symbols(symbols) {}
+ConsoleFiles::ConsoleFiles(Prompts& prompts, const LoadTargets& targets)
+    : prompts(prompts), symbolLoad(FileKind::Symbols, targets)
+{
+}
 
 std::string ConsoleFiles::LoadSymbols()
 {
-    const char* folderSetting = KindInfo(FileKind::Symbols).folderSetting;
-    ReadSetting(folderSetting, symbolFolder);
-    const auto path = prompts.OpenFile(OpenDialog(FileKind::Symbols, symbolFolder));
-    if (!path)
-        return {};
-    symbolFolder = FolderPart(*path);
-    WriteSetting(folderSetting, symbolFolder);
-    return symbols.LoadSymbolFile(*path) ? "File loaded" : "File not loaded";
+    const FileLoad load = symbolLoad.Load(prompts);
+    return load.chosen ? load.statusText : std::string();
 }
 
 std::string ConsoleFiles::SaveLog(const std::string& text)

@@ -1,22 +1,24 @@
 #pragma once
 
+#include "files/LoadFlow.h"
+
 #include <string>
 
 class Prompts;
-class SymbolTable;
 
 // The console window's two file commands, through the prompts' dialogs:
 // "load" reads a symbol file into the table, "save" writes the console's text
 // as a log file. Each dialog starts where the last one of its kind ended.
 class ConsoleFiles {
 public:
-    ConsoleFiles(Prompts& prompts, SymbolTable& symbols);
+    // "load" loads symbol files into `targets.symbols`.
+    ConsoleFiles(Prompts& prompts, const LoadTargets& targets);
 
-    // "load": the symbol file dialog, in the folder the settings value
-    // "Prog2Dir" names when it exists; the chosen file's folder stored there,
-    // then the file loaded. "File loaded", "File not loaded", or empty when
-    // the dialog was cancelled (table and setting unchanged). Settings errors
-    // pass on to the caller.
+    // "load": the LoadFlow of the symbol file kind: its dialog, in the folder
+    // the settings value "Prog2Dir" names when it exists; the chosen file's
+    // folder stored there, then the file loaded. "File loaded", "File not
+    // loaded", or empty when the dialog was cancelled (table and setting
+    // unchanged). Settings errors pass on to the caller.
     std::string LoadSymbols();
 
     // "save": the log file dialog, then `text` (Latin-1, CR LF lines) written
@@ -27,7 +29,6 @@ public:
 
 private:
     Prompts& prompts;
-    SymbolTable& symbols;
-    std::string symbolFolder;
+    LoadFlow symbolLoad;
     std::string logFolder;
 };

@@ -1,5 +1,11 @@
 #include "images/FileKinds.h"
 
+#include "common/SettingNames.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -13,17 +19,44 @@ constexpr FileFilter kBootFilters[] = {{"Tessel program (*.tb)", "*.tb"}, {"Any 
 // The symbol filter's lower-case "tessel" and missing blank are kept on purpose, as the dialog always showed them.
 constexpr FileFilter kSymbolFilters[] = {{"tessel symbol(*.tfs)", "*.tfs"}};
 
+LoadResult LoadUser(const std::string& path, const LoadTargets& targets)
+{
+    LoadUserProgram(path, targets.userImage);
+    return {.statusText = targets.userImage.statusText, .loaded = targets.userImage.loaded};
+}
+
+LoadResult LoadFactory(const std::string& path, const LoadTargets& targets)
+{
+    LoadFactoryFile(path, targets.factoryImage);
+    return {.statusText = targets.factoryImage.statusText, .loaded = targets.factoryImage.loaded};
+}
+
+LoadResult LoadBoot(const std::string& path, const LoadTargets& targets)
+{
+    LoadBootFile(path, targets.bootImage);
+    return {.statusText = targets.bootImage.statusText, .loaded = targets.bootImage.loaded};
+}
+
+LoadResult LoadSymbols(const std::string& path, const LoadTargets& targets)
+{
+    const bool loaded = targets.symbols.LoadSymbolFile(path);
+    return {.statusText = loaded ? "File loaded" : "File not loaded",
+            .loaded = loaded,
+            .detail = std::to_string(targets.symbols.Count()) + " records"};
+}
+
 constexpr std::array kKinds{
     FileKindInfo{FileKind::User, "user", "tbu", "Open Tessel user program file", kUserFilters, "tbu", "",
-                 "UserDir"},
+                 SettingName::kUserDir, LoadUser},
     FileKindInfo{FileKind::Factory, "factory", "tbf", "Open factory image file", kFactoryFilters, "tbf", "",
-                 "FactoryDir"},
+                 SettingName::kFactoryDir, LoadFactory},
     // The boot dialog's lower-case "tessel" is kept on purpose, as it always read.
-    FileKindInfo{FileKind::Boot, "boot", "tb", "Open tessel binary file", kBootFilters, "tb", "", "BootDir"},
+    FileKindInfo{FileKind::Boot, "boot", "tb", "Open tessel binary file", kBootFilters, "tb", "",
+                 SettingName::kBootDir, LoadBoot},
     // Kept on purpose: the symbol dialog's title reads "file symbol", and its
     // default suffix is "var", not its filter's "tfs".
     FileKindInfo{FileKind::Symbols, "symbols", "tfs", "Open Tessel file symbol", kSymbolFilters, "var",
-                 "mainprog.tfs", "Prog2Dir"},
+                 "mainprog.tfs", SettingName::kProg2Dir, LoadSymbols},
 };
 
 std::string Lower(std::string text)
@@ -43,6 +76,11 @@ std::span<const FileKindInfo> FileKinds()
 const FileKindInfo& KindInfo(FileKind kind)
 {
     return *std::find_if(kKinds.begin(), kKinds.end(), [&](const FileKindInfo& info) { return info.kind == kind; });
+}
+
+LoadResult LoadFile(FileKind kind, const std::string& path, const LoadTargets& targets)
+{
+    return KindInfo(kind).load(path, targets);
 }
 
 OpenFileQuestion OpenDialog(FileKind kind, const std::string& initialFolder)

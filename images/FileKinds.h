@@ -7,11 +7,35 @@
 #include <string>
 #include <string_view>
 
+struct BootImage;
+struct FactoryImage;
+class SymbolTable;
+struct UserImage;
+
 // The four kinds of file the tool reads, and for each what a front end needs
-// to pick one: the name a command line gives it, its extension, and the open
-// dialog the window shows for it with the settings value that remembers the
-// dialog's folder. One table, so that the window and the command line agree.
+// to pick and load one: the name a command line gives it, its extension, the
+// open dialog the window shows for it with the settings value that remembers
+// the dialog's folder, and its loader. One table, so that the window, the
+// console and the command line agree, and a kind is added in one place.
 enum class FileKind { User, Factory, Boot, Symbols };
+
+// Where the loads of a context land: the user, factory and boot images and
+// the symbol table. Each kind's loader fills its own of the four.
+struct LoadTargets {
+    UserImage& userImage;
+    FactoryImage& factoryImage;
+    BootImage& bootImage;
+    SymbolTable& symbols;
+};
+
+// What a loader leaves.
+struct LoadResult {
+    std::string statusText;  // the loader's summary or error
+    bool loaded = false;     // the file passed every check
+    std::string detail{};    // more for a command line's verdict: the symbol file's "N records"; else empty
+};
+
+using KindLoader = LoadResult (*)(const std::string& path, const LoadTargets& targets);
 
 struct FileKindInfo {
     FileKind kind;
@@ -21,13 +45,16 @@ struct FileKindInfo {
     std::span<const FileFilter> filters;
     const char* defaultSuffix;  // added to a typed name without one
     const char* presetName;     // the file name the dialog proposes; may be empty
-    const char* folderSetting;  // settings value of the dialog's folder
+    const char* folderSetting;  // settings value of the dialog's folder (SettingName)
+    KindLoader load;
 };
 
 std::span<const FileKindInfo> FileKinds();
 // The open dialog for a file of this kind, starting in `initialFolder`.
 OpenFileQuestion OpenDialog(FileKind kind, const std::string& initialFolder);
 const FileKindInfo& KindInfo(FileKind kind);
+// The kind's loader: the file at `path` into its target among `targets`.
+LoadResult LoadFile(FileKind kind, const std::string& path, const LoadTargets& targets);
 // The kind a command line names ("user" ...).
 std::optional<FileKind> KindByName(std::string_view name);
 // The kind of a file by its extension, in any case.

@@ -109,3 +109,15 @@ void LoadUserFile(const std::string& path, UserImage& image)
         image.statusText = error.what();
     }
 }
+
+void KeepUserImageAsLoaded(UserImage& image)
+{
+    image.dataAsLoaded = image.data;
+}
+
+void LoadUserProgram(const std::string& path, UserImage& image)
+{
+    LoadUserFile(path, image);
+    if (image.loaded)
+        KeepUserImageAsLoaded(image);
+}

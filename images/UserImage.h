@@ -39,7 +39,7 @@ struct UserImage {
     std::uint32_t dataLength = 0;              // T
     // The working copy: relocated before each download, then written.
     std::vector<std::uint8_t> data;
-    // Untouched copy of `data`, taken by the main window after a successful load.
+    // Untouched copy of `data`, taken by LoadUserProgram after a successful load.
     std::vector<std::uint8_t> dataAsLoaded;
     // Flash address where data[0] is written; set before each download.
     std::uint32_t programBase = 0;
@@ -67,3 +67,11 @@ UserImage& TheUserImage();
 // Only an unexpected error (out of memory) passes on, with `loaded` false.
 // `dataAsLoaded` and `programBase` are left alone.
 void LoadUserFile(const std::string& path, UserImage& image);
+
+// After a successful load: keeps an untouched copy of the data in
+// dataAsLoaded, from which every download restores the image.
+void KeepUserImageAsLoaded(UserImage& image);
+
+// LoadUserFile, then, when the file passed, KeepUserImageAsLoaded: the user
+// program's load in the table of file kinds.
+void LoadUserProgram(const std::string& path, UserImage& image);

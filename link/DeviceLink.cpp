@@ -39,10 +39,10 @@ DeviceLink::DeviceLink() = default;
 
 DeviceLink::DeviceLink(std::unique_ptr<PortBackend> backend) : port(std::move(backend)) {}
 
-bool DeviceLink::OpenPort(const std::string& portName)
+bool DeviceLink::OpenPort(const PortAddress& address)
 {
     rtsOn = 0;
-    if (!port.Open(portName, kBaudRate, Parity::Odd, StopBits::One)) {
+    if (!port.Open(address.device, kBaudRate, Parity::Odd, StopBits::One)) {
         state = LinkState::NotAvailable;
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortName.h"
 #include "link/SerialPort.h"
 
 #include <array>
@@ -55,7 +56,9 @@ public:
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
-    bool OpenPort(const std::string& portName);
+    // Opens the port's device, resolved by the caller (ResolvePort) from its
+    // name; the link reads no settings.
+    bool OpenPort(const PortAddress& address);
     void ClosePort();
     LinkState State() const { return state; }
     void Select(std::uint16_t code);

@@ -6,12 +6,18 @@
 // "com1" .. "com8" exactly (same letters, same case): the port number 1..8.
 std::optional<int> PortNumber(const std::string& portName);
 
-// The device a port name stands for: on Windows "COMn"; elsewhere the stored
-// value "Ports/comN" when present, else /dev/ttyS(N-1). Any other name is taken
-// as a device path as it stands.
-std::string ResolvePortDevice(const std::string& portName);
+// The device port number N stands for when the settings name none: on
+// Windows "COMn", elsewhere /dev/ttyS(N-1).
+std::string DefaultPortDevice(int number);
 
-// What the port dialog tells of a port name: the device it stands for, and
-// on Linux where to point it elsewhere ("com3 is /dev/ttyS2; to use another
-// device, set Ports/com3 in ~/.config/Orvane/Quorvex.conf").
-std::string PortDeviceHint(const std::string& portName);
+// A port as the tool names it ("com1" .. "com8", or a device path given as it
+// stands) and the device it stands for. The port selection and the command
+// line resolve the name (ResolvePort) at every open; the link below opens the
+// device and reads no settings.
+struct PortAddress {
+    std::string name;
+    std::string device;
+
+    // A device path given as it stands: it is its own name.
+    static PortAddress OfDevice(const std::string& path) { return {path, path}; }
+};

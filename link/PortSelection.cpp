@@ -1,14 +1,7 @@
 #include "link/PortSelection.h"
 
 #include "link/DeviceLink.h"
-#include "link/PortName.h"
 #include "link/Settings.h"
-
-namespace {
-
-constexpr const char* kPortSetting = "ComPort";
-
-}  // namespace
 
 PortSelection::PortSelection(DeviceLink& link, std::string& portName) : link(link), portName(portName) {}
 
@@ -16,7 +9,7 @@ std::string PortSelection::LoadPortSetting()
 {
     portName.clear();
     try {
-        ReadSetting(kPortSetting, portName);
+        ReadSetting(SettingName::kComPort, portName);
     } catch (const SettingsError& error) {
         portName.clear();
         return error.what();
@@ -31,13 +24,13 @@ std::optional<int> PortSelection::ApplyPort()
         link.ClosePort();
         return std::nullopt;
     }
-    link.OpenPort(portName);
+    link.OpenPort(ResolvePort(portName));
     return number;
 }
 
 void PortSelection::SavePortSetting()
 {
-    WriteSetting(kPortSetting, portName);
+    WriteSetting(SettingName::kComPort, portName);
 }
 
 std::optional<int> PortSelection::Pick(std::optional<int> item)
@@ -51,4 +44,45 @@ std::optional<int> PortSelection::Pick(std::optional<int> item)
 std::string PortNameOfItem(int item)
 {
     return "com" + std::to_string(item);
+}
+
+std::string ResolvePortDevice(const std::string& portName)
+{
+    const auto number = PortNumber(portName);
+    if (!number)
+        return portName;
+#ifndef _WIN32
+    std::string device;
+    try {
+        if (ReadSetting(SettingName::PortDevice(portName), device) && !device.empty())
+            return device;
+    } catch (const SettingsError&) {
+        // A value that is not text names no device: fall back to the default.
+    }
+#endif
+    return DefaultPortDevice(*number);
+}
+
+PortAddress ResolvePort(const std::string& portName)
+{
+    return {.name = portName, .device = ResolvePortDevice(portName)};
+}
+
+std::string PortDeviceHint(const std::string& portName)
+{
+    const std::string device = ResolvePortDevice(portName);
+#ifdef _WIN32
+    return portName + " is " + device;
+#else
+    std::string stored;
+    try {
+        ReadSetting(SettingName::PortDevice(portName), stored);
+    } catch (const SettingsError&) {
+        stored.clear();
+    }
+    const std::string where = SettingName::PortDevice(portName) + " in " + SettingsLocation();
+    if (!stored.empty())
+        return portName + " is " + device + " (set by " + where + ")";
+    return portName + " is " + device + "; to use another device, set " + where;
+#endif
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PortName.h"
+
 #include <optional>
 #include <string>
 
@@ -19,9 +21,10 @@ public:
     // data type for 'ComPort'") is returned for the caller to show; otherwise
     // the result is empty.
     std::string LoadPortSetting();
-    // For exactly "com1" .. "com8" opens that port (the link is then Ready or
-    // NotAvailable) and returns the item to select, 1 .. 8; for any other
-    // name closes the link and returns none.
+    // For exactly "com1" .. "com8" opens that port, resolved afresh
+    // (ResolvePort), so the link is then Ready or NotAvailable, and returns
+    // the item to select, 1 .. 8; for any other name closes the link and
+    // returns none.
     std::optional<int> ApplyPort();
     // Stores the port name as "ComPort", also when it is empty. Throws
     // SettingsError when the store refuses.
@@ -38,3 +41,16 @@ private:
 
 // "comN" for item N.
 std::string PortNameOfItem(int item);
+
+// The device a port name stands for: on Windows "COMn"; elsewhere the stored
+// value "Ports/comN" when present, else /dev/ttyS(N-1). Any other name is taken
+// as a device path as it stands. Read at every call: a changed value takes
+// effect at the next open.
+std::string ResolvePortDevice(const std::string& portName);
+// The name with the device it stands for, as DeviceLink::OpenPort takes them.
+PortAddress ResolvePort(const std::string& portName);
+
+// What the port dialog tells of a port name: the device it stands for, and
+// on Linux where to point it elsewhere ("com3 is /dev/ttyS2; to use another
+// device, set Ports/com3 in ~/.config/Orvane/Quorvex.conf").
+std::string PortDeviceHint(const std::string& portName);

@@ -1,6 +1,5 @@
 #include "link/SerialPort.h"
 
-#include "link/PortName.h"
 #include "link/QtPortBackend.h"
 
 #include <array>
@@ -19,10 +18,10 @@ std::chrono::milliseconds SerialPort::ReadTimeout(std::size_t byteCount)
     return kReadTimeoutPerByte * std::int64_t(byteCount) + kReadTimeoutConstant;
 }
 
-bool SerialPort::Open(const std::string& portName, int baudRate, Parity parity, StopBits stopBits)
+bool SerialPort::Open(const std::string& device, int baudRate, Parity parity, StopBits stopBits)
 {
     Close();
-    return backend->Open(ResolvePortDevice(portName), LineSettings{baudRate, parity, stopBits});
+    return backend->Open(device, LineSettings{baudRate, parity, stopBits});
 }
 
 void SerialPort::Close()

@@ -21,9 +21,9 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Closes any open port first. The name is "com1" .. "com8" (resolved by
-    // ResolvePortDevice) or a device path. False leaves the port closed.
-    bool Open(const std::string& portName, int baudRate, Parity parity, StopBits stopBits);
+    // Closes any open port first, then opens the device (a path, or "COMn"
+    // on Windows) as the backend takes it. False leaves the port closed.
+    bool Open(const std::string& device, int baudRate, Parity parity, StopBits stopBits);
     void Close();
     bool IsOpen() const;
 

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "common/SettingNames.h"
+
 #include <stdexcept>
 #include <string>
 
-// The current user's stored values ("ComPort", "BootDir", "FactoryDir",
-// "UserDir", "Prog2Dir", and "Ports/comN" for the device behind a port name).
-// Each call opens the store afresh; nothing is cached.
+// The current user's stored values, by the names in common/SettingNames.h
+// ("ComPort", "BootDir", "FactoryDir", "UserDir", "Prog2Dir", and "Ports/comN"
+// for the device behind a port name). Each call opens the store afresh;
+// nothing is cached. Read where a choice is made: the port selection, the
+// command line's session and the Load flow; the link below them reads none.
 
 // Raised with "Failed to set data for '%s'" or "Invalid data type for '%s'".
 class SettingsError : public std::runtime_error {

@@ -8,7 +8,7 @@
 //
 //     MachineModel machine;
 //     DeviceLink link(std::make_unique<ModelPortBackend>(machine));
-//     link.OpenPort("com1");
+//     link.OpenPort(PortAddress::OfDevice("/dev/mirelle-model"));
 //
 // Nothing sleeps. Time is the model's: a write moves it on by the wire time of
 // the bytes written (38400 baud, 11 bits a byte), and a read that is not

@@ -4,10 +4,7 @@
 #include "procedures/boot/BootStream.h"
 
 BootPanel::BootPanel(const ToolContext& context)
-    : FilePanel(FileKind::Boot, [image = &context.bootImage](const std::string& path) {
-          LoadBootFile(path, *image);
-          return FilePanel::Loaded{image->statusText, image->loaded};
-      }),
+    : LoadFlow(FileKind::Boot, context.Targets()),
       context(context)
 {
 }

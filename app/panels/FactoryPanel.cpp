@@ -17,10 +17,7 @@ bool IdentsMatch(const MachineInfo& info, const FactoryImage& image)
 }
 
 FactoryPanel::FactoryPanel(const ToolContext& context)
-    : FilePanel(FileKind::Factory, [image = &context.factoryImage](const std::string& path) {
-          LoadFactoryFile(path, *image);
-          return FilePanel::Loaded{image->statusText, image->loaded};
-      }),
+    : LoadFlow(FileKind::Factory, context.Targets()),
       context(context)
 {
 }

@@ -2,7 +2,7 @@
 
 #include "app/ToolContext.h"
 #include "app/panels/ActionStart.h"
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 
 class Prompts;
 struct FactoryImage;
@@ -13,11 +13,11 @@ struct MachineInfo;
 bool IdentsMatch(const MachineInfo& info, const FactoryImage& image);
 
 // The factory panel's two buttons on the process-wide objects of a context.
-class FactoryPanel : public FilePanel {
+class FactoryPanel : public LoadFlow {
 public:
     explicit FactoryPanel(const ToolContext& context);
 
-    // "Load" is the FilePanel's: the open dialog, the "FactoryDir" folder, LoadFactoryFile.
+    // "Load" is the LoadFlow's: the open dialog, the "FactoryDir" folder, LoadFactoryFile.
 
     // "Download" up to the dialog: the short readout (identity only) into
     // MachineInfo, the ident check, then a started FactoryDownload or the

@@ -45,11 +45,6 @@ std::uint64_t UserAreaNeeded(const UserImage& image)
 
 }  // namespace
 
-void KeepUserImageAsLoaded(UserImage& image)
-{
-    image.dataAsLoaded = image.data;
-}
-
 UserDownloadCheck CheckUserDownload(const MachineInfo& info, const UserImage& image)
 {
     if (!ImageKept(image))
@@ -88,13 +83,6 @@ bool PrepareUserImage(UserImage& image, const MachineInfo& info)
     return true;
 }
 
-void LoadUserProgram(const std::string& path, UserImage& image)
-{
-    LoadUserFile(path, image);
-    if (image.loaded)
-        KeepUserImageAsLoaded(image);
-}
-
 ActionStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image)
 {
     ReadMachineInfo(link, info);
@@ -109,10 +97,7 @@ ActionStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& im
 }
 
 UserProgramPanel::UserProgramPanel(const ToolContext& context)
-    : FilePanel(FileKind::User, [image = &context.userImage](const std::string& path) {
-          LoadUserProgram(path, *image);
-          return FilePanel::Loaded{image->statusText, image->loaded};
-      }),
+    : LoadFlow(FileKind::User, context.Targets()),
       context(context)
 {
 }

@@ -2,7 +2,7 @@
 
 #include "app/ToolContext.h"
 #include "app/panels/ActionStart.h"
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 
 #include <string>
 
@@ -32,13 +32,6 @@ struct UserDownloadCheck {
     bool Accepted() const { return refusal == UserDownloadRefusal::None; }
 };
 
-// After a successful load: keeps an untouched copy of the data in
-// dataAsLoaded, from which every download restores the image.
-void KeepUserImageAsLoaded(UserImage& image);
-
-// LoadUserFile, then, when the file passed, KeepUserImageAsLoaded.
-void LoadUserProgram(const std::string& path, UserImage& image);
-
 // The checks before a download, on a MachineInfo just read: the machine
 // answered, its factory data is there, the hardware version matches the
 // program's (bits 8 to 23), the user area can be erased in steps (a step of 0
@@ -61,11 +54,11 @@ bool PrepareUserImage(UserImage& image, const MachineInfo& info);
 ActionStart StartUserDownload(DeviceLink& link, MachineInfo& info, UserImage& image);
 
 // The panel's two buttons on the process-wide objects of a context.
-class UserProgramPanel : public FilePanel {
+class UserProgramPanel : public LoadFlow {
 public:
     explicit UserProgramPanel(const ToolContext& context);
 
-    // "Load" is the FilePanel's: the open dialog, the "UserDir" folder, LoadUserProgram.
+    // "Load" is the LoadFlow's: the open dialog, the "UserDir" folder, LoadUserProgram.
 
     // "Download": StartUserDownload on the context's link, MachineInfo and
     // UserImage.

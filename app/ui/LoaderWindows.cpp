@@ -35,7 +35,7 @@ LoaderWindows CreateLoaderWindows(const ToolContext& context, Prompts& prompts, 
     windows.boot = std::make_unique<TBootForm>(windows.main.get());
     windows.factory = std::make_unique<TProgramFactoryForm>(windows.main.get());
     windows.user = std::make_unique<TProgramUserForm>(windows.main.get());
-    windows.console = std::make_unique<TEmulForm>(context.link, context.symbols, prompts);
+    windows.console = std::make_unique<TEmulForm>(context.link, context.Targets(), prompts);
     windows.main->AttachDialogs({windows.config.get(), windows.boot.get(), windows.factory.get(), windows.user.get(),
                                  windows.console.get()});
     return windows;

@@ -33,9 +33,9 @@ QString LfText(const std::string& text)
 
 }  // namespace
 
-TEmulForm::TEmulForm(DeviceLink& link, SymbolTable& symbols, Prompts& prompts, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::EmulForm>()), link(link), files(prompts, symbols),
-      console(link, symbols, *this)
+TEmulForm::TEmulForm(DeviceLink& link, const LoadTargets& targets, Prompts& prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::EmulForm>()), link(link), files(prompts, targets),
+      console(link, targets.symbols, *this)
 {
     ui->setupUi(this);
     resize(453, 422);

@@ -13,7 +13,6 @@ class EmulForm;
 }
 class DeviceLink;
 class Prompts;
-class SymbolTable;
 
 // "Emulator": the developer console on the machine's memory. One command a
 // line; Enter runs the line under the caret and appends its output at the
@@ -23,7 +22,8 @@ class TEmulForm final : public QWidget, private ConsoleHost {
     Q_OBJECT
 
 public:
-    TEmulForm(DeviceLink& link, SymbolTable& symbols, Prompts& prompts, QWidget* parent = nullptr);
+    // The console's symbols are `targets.symbols`, which its "load" fills.
+    TEmulForm(DeviceLink& link, const LoadTargets& targets, Prompts& prompts, QWidget* parent = nullptr);
     ~TEmulForm() override;
 
 protected:

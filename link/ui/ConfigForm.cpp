@@ -4,7 +4,6 @@
 
 #include "common/Prompts.h"
 #include "common/ui/DialogPlacement.h"
-#include "link/PortName.h"
 
 #include <QButtonGroup>
 

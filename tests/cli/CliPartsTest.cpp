@@ -109,7 +109,7 @@ TEST(TracingBackendTest, MarksWakeUpsFramesAndTimeOuts)
     CapturedStream trace;
     auto* peer = new ScriptedPeer;
     DeviceLink link(std::make_unique<TracingBackend>(std::unique_ptr<PortBackend>(peer), trace.Get()));
-    link.OpenPort("/dev/ttyTEST");
+    link.OpenPort(PortAddress::OfDevice("/dev/ttyTEST"));
     link.Select(Command::kSelectCode);
     std::uint32_t hard = 0, flash = 0;
     EXPECT_FALSE(link.ReadIdentity(hard, flash));  // no answer scripted

@@ -1,6 +1,7 @@
 // "load" and "save": their dialogs, the folder they start in, and what a
 // failing write leaves behind.
 #include "console/ConsoleFiles.h"
+#include "support/OwnedTargets.h"
 #include "support/ScriptedPrompts.h"
 #include "images/SymbolTable.h"
 #include "support/TestFiles.h"
@@ -37,8 +38,9 @@ protected:
 
     TestFiles files;
     ScriptedPrompts prompts;
-    SymbolTable symbols;
-    ConsoleFiles console{prompts, symbols};
+    OwnedTargets loads;
+    SymbolTable& symbols = loads.symbols;
+    ConsoleFiles console{prompts, loads.Targets()};
 };
 
 TEST_F(ConsoleFilesTest, LoadAsksForASymbolFileAndRemembersItsFolder)

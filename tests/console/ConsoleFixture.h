@@ -7,6 +7,7 @@
 #include "console/ConsoleFiles.h"
 #include "console/ConsoleHost.h"
 #include "support/ModelFixture.h"
+#include "support/OwnedTargets.h"
 #include "support/ScriptedPrompts.h"
 #include "images/SymbolTable.h"
 #include "support/TestFiles.h"
@@ -20,7 +21,7 @@
 // recorded. Without a window, the three file commands are refused.
 class ScriptedHost final : public ConsoleHost {
 public:
-    ScriptedHost(ScriptedPrompts& prompts, SymbolTable& symbols) : files(prompts, symbols) {}
+    ScriptedHost(ScriptedPrompts& prompts, const LoadTargets& targets) : files(prompts, targets) {}
 
     std::optional<std::string> Clear() override
     {
@@ -66,9 +67,10 @@ inline std::vector<SymbolContent> ConsoleSymbols()
 struct ConsoleFixture {
     ModelLink m;
     TestFiles files;
-    SymbolTable symbols;
+    OwnedTargets loads;
+    SymbolTable& symbols = loads.symbols;
     ScriptedPrompts prompts;
-    ScriptedHost host{prompts, symbols};
+    ScriptedHost host{prompts, loads.Targets()};
     Console console{m.link, symbols, host};
 
     ConsoleFixture() { EXPECT_TRUE(symbols.LoadSymbolFile(files.Put("test.tfs", SymbolFileBytes(ConsoleSymbols())))); }

@@ -26,18 +26,19 @@ endforeach()
 # ui folder may include what its folder may, its folder itself, and the ui
 # folders below it. The programs' folders (cli, sim, samples, demo, bench)
 # stand on the core; only demo may show windows.
-set(project_folders common link images procedures console app cli sim samples demo bench)
+set(project_folders common link images files procedures console app cli sim samples demo bench)
 set(below_common "")
 set(below_link common)
 set(below_images common)
+set(below_files link images common)
 set(below_procedures link images common)
-set(below_console link images common)
-set(below_app procedures console link images common)
-set(below_cli app procedures console link images common)
+set(below_console files link images common)
+set(below_app procedures console files link images common)
+set(below_cli app procedures console files link images common)
 set(below_samples common)
 set(below_sim link images samples common)
-set(below_bench app procedures console link images samples sim common)
-set(below_demo app procedures console link images samples sim common
+set(below_bench app procedures console files link images samples sim common)
+set(below_demo app procedures console files link images samples sim common
   app/ui procedures/ui console/ui link/ui common/ui)
 set(window_folders demo)
 
@@ -107,7 +108,8 @@ set(owners link/DeviceLink.h link/DeviceLink.cpp app/readout/MachineInfo.h app/r
   procedures/ResultTexts.cpp app/ToolContext.cpp)
 file(GLOB_RECURSE product RELATIVE ${SOURCE_DIR}
   ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/link/*.cpp ${SOURCE_DIR}/link/*.h
-  ${SOURCE_DIR}/images/*.cpp ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/procedures/*.cpp ${SOURCE_DIR}/procedures/*.h
+  ${SOURCE_DIR}/images/*.cpp ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/files/*.cpp ${SOURCE_DIR}/files/*.h
+  ${SOURCE_DIR}/procedures/*.cpp ${SOURCE_DIR}/procedures/*.h
   ${SOURCE_DIR}/console/*.cpp ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/app/*.h
   ${SOURCE_DIR}/cli/*.cpp ${SOURCE_DIR}/cli/*.h)
 foreach(source ${product})

@@ -16,7 +16,7 @@ class CommandTest : public testing::Test {
 protected:
     CommandTest() : link(std::unique_ptr<PortBackend>(peer = new ScriptedPeer))
     {
-        link.OpenPort("com1");
+        link.OpenPort({"com1", "/dev/ttyS0"});
     }
 
     // The payload of the request frame the tool sent, after any wake-up.

@@ -39,7 +39,7 @@ protected:
 TEST_F(LinkStateTest, OpeningAndClosing)
 {
     EXPECT_EQ(link.State(), LinkState::Closed);
-    ASSERT_TRUE(link.OpenPort("/dev/some-port"));
+    ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice("/dev/some-port")));
     EXPECT_EQ(link.State(), LinkState::Ready);  // at once, without any exchange
     EXPECT_TRUE(peer->sent.empty());
     EXPECT_EQ(peer->openedDevice, "/dev/some-port");
@@ -49,10 +49,10 @@ TEST_F(LinkStateTest, OpeningAndClosing)
     EXPECT_FALSE(peer->IsOpen());
 
     peer->refuseOpen = true;
-    EXPECT_FALSE(link.OpenPort("/dev/some-port"));
+    EXPECT_FALSE(link.OpenPort(PortAddress::OfDevice("/dev/some-port")));
     EXPECT_EQ(link.State(), LinkState::NotAvailable);
     peer->refuseOpen = false;
-    EXPECT_TRUE(link.OpenPort("/dev/some-port"));
+    EXPECT_TRUE(link.OpenPort(PortAddress::OfDevice("/dev/some-port")));
     EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
@@ -61,7 +61,7 @@ TEST_F(LinkStateTest, CommandsInClosedOrNotAvailableFailUnsent)
     for (bool tryToOpen : {false, true}) {
         if (tryToOpen) {
             peer->refuseOpen = true;
-            link.OpenPort("com2");
+            link.OpenPort({"com2", "/dev/ttyS1"});
         }
         const LinkState before = link.State();
         std::uint8_t status = 0;
@@ -86,7 +86,7 @@ TEST_F(LinkStateTest, CommandsInClosedOrNotAvailableFailUnsent)
 
 TEST_F(LinkStateTest, SelectWhileReadySendsBreakAndSelectCodeAgain)
 {
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     link.Select(Command::kSelectCode);
     EXPECT_EQ(link.State(), LinkState::Ready);
     link.Select(Command::kSelectCode);
@@ -101,14 +101,14 @@ TEST_F(LinkStateTest, SelectInClosedOnlyStoresTheCode)
     link.Select(0x1234);
     EXPECT_EQ(link.State(), LinkState::Closed);
     EXPECT_TRUE(peer->sent.empty());
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     link.Select(0x1234);
     EXPECT_THAT(peer->sent, ElementsAre(0x12, 0x34, 0x03));
 }
 
 TEST_F(LinkStateTest, WakeUpAnsweredOrNot)
 {
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     LoseTheMachine();
 
     // Not answered: the command fails with only the wake-up on the line.
@@ -135,7 +135,7 @@ TEST_F(LinkStateTest, WakeUpAnsweredOrNot)
 
 TEST_F(LinkStateTest, BadRepliesDropTheLinkToNoAnswer)
 {
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     auto badChecksum = kIdentityReply;
     badChecksum.back() += 1;
     auto badStart = kIdentityReply;
@@ -159,7 +159,7 @@ TEST_F(LinkStateTest, BadRepliesDropTheLinkToNoAnswer)
 
 TEST_F(LinkStateTest, SurplusBytesSpoilTheNextReplyAndTheWakeUpPurgesThem)
 {
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     Bytes withSurplus = kIdentityReply;
     withSurplus.insert(withSurplus.end(), {0x55, 0x66});
     peer->Answer(withSurplus);
@@ -179,7 +179,7 @@ TEST_F(LinkStateTest, SurplusBytesSpoilTheNextReplyAndTheWakeUpPurgesThem)
 
 TEST_F(LinkStateTest, AcknowledgementMissingOrWrong)
 {
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     EXPECT_FALSE(link.EraseFlash(0xD00000));  // no answer at all
     EXPECT_EQ(link.State(), LinkState::NoAnswer);
     peer->Answer({0x15});
@@ -192,7 +192,7 @@ TEST_F(LinkStateTest, AcknowledgementMissingOrWrong)
 
 TEST_F(LinkStateTest, RawWriteIgnoresTheStateAndLeavesIt)
 {
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     LoseTheMachine();
     const Bytes stream{0x01, 0x02, 0x03};
     EXPECT_TRUE(link.RawWrite(stream));
@@ -206,22 +206,22 @@ TEST_F(LinkStateTest, RtsFollowsTheLineAndEveryOpenClearsIt)
 {
     EXPECT_FALSE(link.SetRts(true));  // no port
     EXPECT_FALSE(link.Rts());
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     ASSERT_TRUE(link.SetRts(true));
     EXPECT_TRUE(link.Rts());
     EXPECT_TRUE(peer->rts);
 
-    link.OpenPort("com2");  // reopening turns the line off
+    link.OpenPort({"com2", "/dev/ttyS1"});  // reopening turns the line off
     EXPECT_FALSE(link.Rts());
     EXPECT_FALSE(peer->rts);
 
     link.SetRts(true);
     peer->refuseOpen = true;
-    EXPECT_FALSE(link.OpenPort("com3"));
+    EXPECT_FALSE(link.OpenPort({"com3", "/dev/ttyS2"}));
     EXPECT_FALSE(link.Rts());  // cleared also when the open fails
 
     peer->refuseOpen = false;
-    link.OpenPort("com1");
+    link.OpenPort({"com1", "/dev/ttyS0"});
     peer->rtsSupported = false;  // a port without the line
     EXPECT_FALSE(link.SetRts(true));
     EXPECT_FALSE(link.Rts());

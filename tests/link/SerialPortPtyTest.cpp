@@ -111,12 +111,12 @@ TEST_F(SerialPortPtyTest, APseudoTerminalOpensForTheLinkButCannotDriveRts)
     port.Close();
 
     DeviceLink link;
-    ASSERT_TRUE(link.OpenPort(pty.SlavePath()));
+    ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(pty.SlavePath())));
     EXPECT_EQ(link.State(), LinkState::Ready);
     EXPECT_FALSE(link.SetRts(true));
     EXPECT_FALSE(link.Rts());
 
-    EXPECT_FALSE(link.OpenPort("/dev/no-such-serial-device"));
+    EXPECT_FALSE(link.OpenPort(PortAddress::OfDevice("/dev/no-such-serial-device")));
     EXPECT_EQ(link.State(), LinkState::NotAvailable);
 }
 

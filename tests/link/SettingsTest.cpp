@@ -1,6 +1,7 @@
 // The settings store against a temporary config folder (the test main points
 // XDG_CONFIG_HOME at one), and the port names that resolve through it.
 #include "link/PortName.h"
+#include "link/PortSelection.h"
 #include "link/Settings.h"
 
 #include <QDir>

@@ -23,7 +23,10 @@ std::vector<std::uint8_t> Words(std::uint32_t count)
 
 class BootStreamTest : public testing::Test {
 protected:
-    BootStreamTest() : peer(new ScriptedPeer), link(std::unique_ptr<PortBackend>(peer)) { link.OpenPort("com1"); }
+    BootStreamTest() : peer(new ScriptedPeer), link(std::unique_ptr<PortBackend>(peer))
+    {
+        link.OpenPort({"com1", "/dev/ttyS0"});
+    }
 
     // The bytes written by Start(), then by each tick until the stream ends.
     std::vector<std::size_t> Writes(BootStream& stream)

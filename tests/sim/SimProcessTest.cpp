@@ -67,7 +67,7 @@ TEST(SimProcess, TheToolWakesReadsProgramsAndReadsBackOverAPseudoTerminal)
     ASSERT_EQ(sim.device.rfind("/dev/", 0), 0u) << sim.device;
 
     DeviceLink link;  // the operating system's serial port
-    ASSERT_TRUE(link.OpenPort(sim.device));
+    ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(sim.device)));
     link.Select(Command::kSelectCode);
     ASSERT_EQ(link.State(), LinkState::Ready);
     std::uint32_t hard = 0, flash = 0;
@@ -114,7 +114,7 @@ TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
         ASSERT_FALSE(sim.device.empty());
         EXPECT_EQ(QFileInfo(linkPath).symLinkTarget().toStdString(), sim.device);
         DeviceLink link;
-        ASSERT_TRUE(link.OpenPort(linkPath.toStdString()));
+        ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(linkPath.toStdString())));
         std::uint8_t status = 0xEE;
         ASSERT_TRUE(link.ProgramFlashBlock(SampleLayout::kFactoryData + 9, 9, serial.data(), status));
         EXPECT_EQ(status, 0);
@@ -133,7 +133,7 @@ TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
     // The next run starts from the saved flash: the serial number stays written.
     SimulatorProcess again({"--flash", flashFile});
     DeviceLink link;
-    ASSERT_TRUE(link.OpenPort(again.device));
+    ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(again.device)));
     Bytes back(9);
     ASSERT_TRUE(link.ReadFlashBlock(SampleLayout::kFactoryData + 9, 9, back.data()));
     EXPECT_EQ(back, serial);
@@ -143,7 +143,7 @@ TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
 {
     SimulatorProcess sim({"--no-answer", "2", "--blank", "--hard-ident", "0x12", "--flash-ident", "ABCD"});
     DeviceLink link;
-    ASSERT_TRUE(link.OpenPort(sim.device));
+    ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(sim.device)));
     std::uint32_t hard = 0, flash = 0;
     ASSERT_TRUE(link.ReadIdentity(hard, flash));
     EXPECT_EQ(hard, 0x12u);

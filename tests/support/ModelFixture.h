@@ -23,7 +23,7 @@ struct ModelLink {
         : machine(config), backend(new ModelPortBackend(machine)),
           link(std::unique_ptr<PortBackend>(backend))
     {
-        link.OpenPort("/dev/mirelle-model");
+        link.OpenPort(PortAddress::OfDevice("/dev/mirelle-model"));
     }
 
     // What the tool does before it reads the machine: a fresh wake-up exchange.

@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         ClearSettings();
-        w.m.link.OpenPort("/dev/mirelle-model");
+        w.m.link.OpenPort(PortAddress::OfDevice("/dev/mirelle-model"));
         w.Find<QAction>("EmulatorMenu")->trigger();
         memo = Console().findChild<QPlainTextEdit*>("Memo");
         ASSERT_TRUE(memo);

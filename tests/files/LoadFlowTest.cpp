@@ -1,7 +1,8 @@
-// The "Load" flow of the file panels: the dialog asked through the prompts,
-// the folder remembered per kind of file, the loader's verdict handed back.
+// The "Load" flow of the file panels and the console: the dialog asked
+// through the prompts, the folder remembered per kind of file, the loader's
+// verdict handed back.
 
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 #include "support/ScriptedPrompts.h"
 #include "link/Settings.h"
 
@@ -11,17 +12,17 @@
 
 namespace {
 
-class FilePanelTest : public testing::Test {
+class LoadFlowTest : public testing::Test {
 protected:
     void SetUp() override { QSettings("Orvane", "Quorvex").clear(); }
 
-    // A panel whose loader accepts files ending in "good.tbu" and records the paths it was given.
-    FilePanel Panel(FileKind kind)
+    // A flow whose loader accepts files ending in "good.tbu" and records the paths it was given.
+    LoadFlow Flow(FileKind kind)
     {
-        return FilePanel(kind, [this](const std::string& path) {
+        return LoadFlow(kind, [this](const std::string& path) {
             loaded.push_back(path);
             const bool good = path.ends_with("good.tbu");
-            return FilePanel::Loaded{good ? "File is ok : fine" : "Unable to open file", good};
+            return LoadResult{.statusText = good ? "File is ok : fine" : "Unable to open file", .loaded = good};
         });
     }
 
@@ -36,11 +37,11 @@ protected:
     std::vector<std::string> loaded;
 };
 
-TEST_F(FilePanelTest, CancelChangesNothing)
+TEST_F(LoadFlowTest, CancelChangesNothing)
 {
-    FilePanel panel = Panel(FileKind::User);
+    LoadFlow flow = Flow(FileKind::User);
     prompts.CancelFile();
-    const FileLoad load = panel.Load(prompts);
+    const FileLoad load = flow.Load(prompts);
     EXPECT_FALSE(load.chosen);
     EXPECT_TRUE(loaded.empty());
     EXPECT_EQ(Setting("UserDir"), "(missing)");
@@ -56,10 +57,10 @@ TEST_F(FilePanelTest, CancelChangesNothing)
     EXPECT_EQ(question.initialFolder, "");
 }
 
-TEST_F(FilePanelTest, TheChosenFoldersAreRememberedPerKindAcrossARestart)
+TEST_F(LoadFlowTest, TheChosenFoldersAreRememberedPerKindAcrossARestart)
 {
     {
-        FilePanel user = Panel(FileKind::User);
+        LoadFlow user = Flow(FileKind::User);
         prompts.AnswerFile("/data/programs/good.tbu");
         const FileLoad load = user.Load(prompts);
         EXPECT_TRUE(load.chosen);
@@ -76,13 +77,13 @@ TEST_F(FilePanelTest, TheChosenFoldersAreRememberedPerKindAcrossARestart)
         user.Load(prompts);
         EXPECT_EQ(prompts.asked[2].open.initialFolder, "/data/other/");
     }
-    FilePanel factory = Panel(FileKind::Factory);
+    LoadFlow factory = Flow(FileKind::Factory);
     prompts.CancelFile();
     factory.Load(prompts);
     EXPECT_EQ(prompts.asked[3].open.title, "Open factory image file");
     EXPECT_EQ(prompts.asked[3].open.initialFolder, "");  // its own folder, not the user panel's
 
-    FilePanel restarted = Panel(FileKind::User);
+    LoadFlow restarted = Flow(FileKind::User);
     prompts.CancelFile();
     restarted.Load(prompts);
     EXPECT_EQ(prompts.asked[4].open.initialFolder, "/data/other/");

@@ -1,11 +1,17 @@
-#include "app/panels/FilePanel.h"
+#include "files/LoadFlow.h"
 
+#include "common/FolderPart.h"
 #include "common/Prompts.h"
 #include "link/Settings.h"
 
-FilePanel::FilePanel(FileKind kind, Loader loader) : kind(kind), loader(std::move(loader)) {}
+LoadFlow::LoadFlow(FileKind kind, const LoadTargets& targets)
+    : LoadFlow(kind, [kind, targets](const std::string& path) { return LoadFile(kind, path, targets); })
+{
+}
 
-FileLoad FilePanel::Load(Prompts& prompts)
+LoadFlow::LoadFlow(FileKind kind, Loader loader) : kind(kind), loader(std::move(loader)) {}
+
+FileLoad LoadFlow::Load(Prompts& prompts)
 {
     const char* folderSetting = KindInfo(kind).folderSetting;
     ReadSetting(folderSetting, initialFolder);
@@ -17,8 +23,8 @@ FileLoad FilePanel::Load(Prompts& prompts)
     return Load(*path);
 }
 
-FileLoad FilePanel::Load(const std::string& path)
+FileLoad LoadFlow::Load(const std::string& path)
 {
-    const Loaded result = loader(path);
+    const LoadResult result = loader(path);
     return {.chosen = true, .path = path, .statusText = result.statusText, .loaded = result.loaded};
 }
