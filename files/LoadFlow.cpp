@@ -4,6 +4,13 @@
 #include "common/Prompts.h"
 #include "link/Settings.h"
 
+namespace {
+
+// The caption of the box that shows a settings failure, as the application's own.
+constexpr const char* kSettingsCaption = "Mirelle series program loader";
+
+}  // namespace
+
 LoadFlow::LoadFlow(FileKind kind, const LoadTargets& targets)
     : LoadFlow(kind, [kind, targets](const std::string& path) { return LoadFile(kind, path, targets); })
 {
@@ -13,13 +20,24 @@ LoadFlow::LoadFlow(FileKind kind, Loader loader) : kind(kind), loader(std::move(
 
 FileLoad LoadFlow::Load(Prompts& prompts)
 {
+    // A settings value that cannot be read or stored is shown, and the load
+    // goes on: the dialog starts where it would without the value, and the
+    // chosen file is loaded even when its folder could not be stored.
     const char* folderSetting = KindInfo(kind).folderSetting;
-    ReadSetting(folderSetting, initialFolder);
+    try {
+        ReadSetting(folderSetting, initialFolder);
+    } catch (const SettingsError& error) {
+        prompts.Error(kSettingsCaption, error.what());
+    }
     const auto path = prompts.OpenFile(OpenDialog(kind, initialFolder));
     if (!path)
         return {};
     initialFolder = FolderPart(*path);
-    WriteSetting(folderSetting, initialFolder);
+    try {
+        WriteSetting(folderSetting, initialFolder);
+    } catch (const SettingsError& error) {
+        prompts.Error(kSettingsCaption, error.what());
+    }
     return Load(*path);
 }
 

@@ -18,9 +18,9 @@ struct FileLoad {
 // The one "Load" of every file kind, for the user, factory and boot panels
 // and the console's "load": the open dialog of the kind, started in the
 // folder that the settings remember for it; the chosen file's folder stored
-// again; then the kind's loader from the table of file kinds. Settings errors
-// ("Invalid data type for '%s'", "Failed to set data for '%s'") pass on to
-// the caller, which shows them.
+// again; then the kind's loader from the table of file kinds. A settings
+// value that cannot be read or stored ("Invalid data type for '%s'", "Failed
+// to set data for '%s'") is shown in an error box, and the load goes on.
 class LoadFlow {
 public:
     using Loader = std::function<LoadResult(const std::string& path)>;

@@ -6,6 +6,9 @@
 #include "support/ScriptedPrompts.h"
 #include "link/Settings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -89,6 +92,36 @@ TEST_F(LoadFlowTest, TheChosenFoldersAreRememberedPerKindAcrossARestart)
     EXPECT_EQ(prompts.asked[4].open.initialFolder, "/data/other/");
     EXPECT_EQ(prompts.unanswered, 0);
     EXPECT_EQ(loaded, (std::vector<std::string>{"/data/programs/good.tbu", "/data/other/bad.tbu"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LoadFlowTest, SettingsThatCannotBeReadOrStoredAreShownAndTheFileIsLoadedAllTheSame)
+{
+    QSettings("Orvane", "Quorvex").setValue("UserDir", QStringList{"/a", "/b"});
+    LoadFlow flow = Flow(FileKind::User);
+    prompts.AnswerFile("/data/good.tbu");
+    const FileLoad read = flow.Load(prompts);
+    EXPECT_TRUE(read.loaded);
+    ASSERT_EQ(prompts.asked.size(), 2u);
+    EXPECT_EQ(prompts.asked[0].text, "Invalid data type for 'UserDir'");
+    EXPECT_EQ(prompts.asked[1].open.initialFolder, "");
+
+    // A file where the store's folder should be: nothing can be written there.
+    const QString store = QSettings("Orvane", "Quorvex").fileName();
+    const QString folder = QFileInfo(store).absolutePath();
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    prompts.AnswerFile("/other/good.tbu");
+    const FileLoad stored = Flow(FileKind::User).Load(prompts);
+    QFile::remove(folder);
+    EXPECT_TRUE(stored.loaded);
+    EXPECT_EQ(loaded.back(), "/other/good.tbu");
+    EXPECT_EQ(prompts.asked.back().text, "Failed to set data for 'UserDir'");
 }
 
 }  // namespace
