@@ -6,16 +6,25 @@
 #include "console/ui/WatchForm.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QKeyEvent>
 
 namespace {
 
-// The console's fixed-pitch font: "Terminal" where it exists, else the system's.
+// The console's fixed-pitch font: "Terminal" where it exists, else the
+// system's. Where the system's resolves to a family that Qt does not take as
+// fixed pitch (Noto Sans Mono does this), the first common one that is.
 QFont ConsoleFont()
 {
     QFont font = QFontDatabase::hasFamily("Terminal") ? QFont("Terminal")
                                                       : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(12);
+    for (const char* family : {"DejaVu Sans Mono", "Liberation Mono", "Courier New"}) {
+        if (QFontInfo(font).fixedPitch())
+            break;
+        if (QFontDatabase::hasFamily(family))
+            font.setFamily(family);
+    }
     return font;
 }
 
