@@ -17,8 +17,9 @@
 //
 // On top of the format, a load refuses a program that cannot be downloaded
 // soundly: more data than the machine's 24-bit addresses reach (refused before
-// anything is allocated for it), more than kMaxZones zones, zone sizes summing past 32 bits, no data
-// byte, or a vector whose three bytes do not lie inside the data.
+// anything is allocated for it), more than kMaxZones zones, zone sizes summing
+// past 32 bits, no data byte, or a vector whose three bytes do not lie inside
+// the data.
 struct UserImage {
     // The zone table (Z + 1 entries of 3 bytes) goes to flash in one
     // ProgramFlashBlock of at most 244 bytes: 80 * 3 + 3 = 243.
