@@ -23,7 +23,11 @@ BootImage& TheBootImage()
     return image;
 }
 
-void LoadBootFile(const std::string& path, BootImage& image)
+namespace {
+
+// The one load of a boot program, from a file or from memory; `opened` tells
+// whether the reader has something to read.
+void LoadBoot(FileReader& file, bool opened, BootImage& image)
 {
     image.loaded = false;
     try {
@@ -36,8 +40,7 @@ void LoadBootFile(const std::string& path, BootImage& image)
         std::uint32_t lowestAddress = BootImage::kWordCount;
         std::uint32_t highestAddress = 0;
 
-        FileReader file;
-        if (!file.Open(path))
+        if (!opened)
             throw LoadError(kUnableToOpen);
         for (bool end = false; !end;) {
             const std::uint8_t type = file.U8();
@@ -93,4 +96,20 @@ void LoadBootFile(const std::string& path, BootImage& image)
     } catch (const LoadError& error) {
         image.statusText = error.what();
     }
+}
+
+}  // namespace
+
+void LoadBootFile(const std::string& path, BootImage& image)
+{
+    FileReader file;
+    const bool opened = file.Open(path);
+    LoadBoot(file, opened, image);
+}
+
+void LoadBootBytes(std::span<const std::uint8_t> bytes, BootImage& image)
+{
+    FileReader file;
+    file.OpenBytes(bytes);
+    LoadBoot(file, true, image);
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,3 +42,5 @@ BootImage& TheBootImage();
 // After a successful load pWords holds the program at runAddress ..
 // endAddress - 1 (gaps hold zero words) and runAddress is the lowest address.
 void LoadBootFile(const std::string& path, BootImage& image);
+// The same for the contents of a file already in memory.
+void LoadBootBytes(std::span<const std::uint8_t> bytes, BootImage& image);

@@ -3,6 +3,7 @@
 #include "common/FlashMap.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,12 @@
 //
 // File layout, 32-bit little-endian fields:
 //   hard ident, flash ident, N, N erase vectors, M, M image bytes.
-// Bytes after the image are ignored.
+// Bytes after the image are ignored. An image that would run past the
+// machine's 24-bit addresses is refused before anything is allocated for it.
 struct FactoryImage {
     static constexpr std::uint32_t kFlashAddress = FlashMap::kFactoryAreaAddress;  // where image[0] goes
+    // From kFlashAddress to the last 24-bit address, 0xFFFFFF.
+    static constexpr std::uint32_t kMaxImageLength = 0x1000000 - kFlashAddress;
 
     std::uint32_t hardIdent = 0;
     std::uint32_t flashIdent = 0;
@@ -38,5 +42,8 @@ FactoryImage& TheFactoryImage();
 
 // Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
 // Never throws for a bad file: the outcome is left in statusText and loaded.
-// Only an unexpected error (out of memory) passes on, with `loaded` false.
+// A buffer this computer cannot allocate refuses the file too ("File too
+// large for this computer : ...").
 void LoadFactoryFile(const std::string& path, FactoryImage& image);
+// The same for the contents of a file already in memory.
+void LoadFactoryBytes(std::span<const std::uint8_t> bytes, FactoryImage& image);

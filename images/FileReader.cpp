@@ -4,8 +4,34 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <filesystem>
+#include <limits>
+#include <new>
 #include <system_error>
+
+namespace {
+
+std::atomic<std::uint64_t> allocationLimit{std::numeric_limits<std::uint64_t>::max()};
+
+// Sizes `into` to `count` elements, turning a failed allocation into the
+// loader's refusal.
+template <typename T>
+void Allocate(std::vector<T>& into, std::uint32_t count)
+{
+    const std::uint64_t bytes = std::uint64_t(count) * sizeof(T);
+    try {
+        if (bytes > allocationLimit.load())
+            throw std::bad_alloc();
+        into.resize(count);
+    } catch (const std::bad_alloc&) {
+        std::vector<T>().swap(into);
+        throw LoadError(FormatText("File too large for this computer : %llu bytes could not be allocated",
+                                   static_cast<unsigned long long>(bytes)));
+    }
+}
+
+}  // namespace
 
 bool FileReader::Open(const std::string& path)
 {
@@ -30,11 +56,21 @@ bool FileReader::Open(const std::string& path)
     return true;
 }
 
+void FileReader::OpenBytes(std::span<const std::uint8_t> bytes)
+{
+    Close();
+    memory = bytes;
+    inMemory = true;
+    size = bytes.size();
+}
+
 void FileReader::Close()
 {
     if (file.is_open())
         file.close();
     file.clear();
+    memory = {};
+    inMemory = false;
     size = position = 0;
 }
 
@@ -48,8 +84,14 @@ bool FileReader::TryBytes(std::uint8_t* into, std::size_t count)
 {
     if (count == 0)
         return true;
-    if (!file.is_open() || Remaining() == 0)
+    if (!IsOpen() || Remaining() == 0)
         return false;
+    if (inMemory) {
+        const auto got = std::size_t(std::min<std::uint64_t>(count, Remaining()));
+        std::copy_n(memory.begin() + std::ptrdiff_t(position), got, into);
+        position += got;
+        return got == count;
+    }
     file.read(reinterpret_cast<char*>(into), std::streamsize(count));
     const auto got = std::uint64_t(file.gcount());
     position += got;
@@ -92,7 +134,7 @@ void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count)
 {
     std::vector<std::uint32_t>().swap(table);
     Require(std::uint64_t(count) * 4);
-    table.resize(count);
+    Allocate(table, count);
     std::array<std::uint8_t, 4096> chunk;
     for (std::size_t done = 0; done < count;) {
         const std::size_t now = std::min<std::size_t>(count - done, chunk.size() / 4);
@@ -103,10 +145,19 @@ void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count)
     }
 }
 
-void FileReader::Block(std::vector<std::uint8_t>& block, std::uint32_t count)
+void FileReader::Block(std::vector<std::uint8_t>& block, std::uint32_t count, std::uint32_t addressable)
 {
     std::vector<std::uint8_t>().swap(block);
     Require(count);
-    block.resize(count);
+    if (count > addressable)
+        throw LoadError(FormatText("File too large : %u bytes, more than the machine can address", count));
+    Allocate(block, count);
     Bytes(block.data(), count);
+}
+
+AllocationLimitForTests::AllocationLimitForTests(std::uint64_t bytes) : previous(allocationLimit.exchange(bytes)) {}
+
+AllocationLimitForTests::~AllocationLimitForTests()
+{
+    allocationLimit.store(previous);
 }

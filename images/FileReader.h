@@ -1,13 +1,14 @@
 #pragma once
 
-// Shared by the loaders: a bounded little-endian reader over one file, the
-// failure that a loader step raises.
+// Shared by the loaders: a bounded little-endian reader over one file or over
+// bytes in memory, the failure that a loader step raises.
 
 #include "common/TextFormat.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,15 +22,17 @@ public:
 inline constexpr const char* kUnableToOpen = "Unable to open file";
 inline constexpr const char* kUnexpectedEnd = "Unexpected end of file";
 
-// Reads a regular file front to back and knows how many bytes are left, so
-// that a count taken from the file is compared with what the file can still
-// hold before anything is allocated for it. Every read that comes up short
-// raises LoadError("Unexpected end of file").
+// Reads a regular file (or bytes in memory) front to back and knows how many
+// bytes are left, so that a count taken from the file is compared with what
+// the file can still hold before anything is allocated for it. Every read that
+// comes up short raises LoadError("Unexpected end of file").
 class FileReader {
 public:
     // False for an empty path, a path that names no regular file, or a file
     // that cannot be opened for reading. `path` is UTF-8.
     bool Open(const std::string& path);
+    // Reads `bytes` as the contents of a file; they must outlive the reading.
+    void OpenBytes(std::span<const std::uint8_t> bytes);
     void Close();
 
     std::uint64_t Remaining() const { return size - position; }
@@ -42,15 +45,38 @@ public:
     bool TryBytes(std::uint8_t* into, std::size_t count);
 
     // Releases the old contents of `table`, then reads `count` 32-bit values
-    // into it. A count larger than the rest of the file allocates nothing.
+    // into it. A count larger than the rest of the file allocates nothing. An
+    // allocation that fails raises LoadError("File too large for this
+    // computer : ...").
     void Table(std::vector<std::uint32_t>& table, std::uint32_t count);
-    // The same for `count` bytes.
-    void Block(std::vector<std::uint8_t>& block, std::uint32_t count);
+    // The same for `count` bytes. A count that the rest of the file holds but
+    // that is more than `addressable`, the bytes the machine can take, raises
+    // LoadError("File too large : ..., more than the machine can address")
+    // and allocates nothing either.
+    void Block(std::vector<std::uint8_t>& block, std::uint32_t count, std::uint32_t addressable);
 
 private:
     void Require(std::uint64_t byteCount) const;
+    bool IsOpen() const { return inMemory || file.is_open(); }
 
     std::ifstream file;
+    std::span<const std::uint8_t> memory;
+    bool inMemory = false;
     std::uint64_t size = 0;
     std::uint64_t position = 0;
+};
+
+// For tests: while one lives, FileReader::Table and FileReader::Block take an
+// allocation of more than `bytes` as failed (std::bad_alloc), as on a computer
+// short of memory. Linux promises memory it does not have, so a real failure
+// cannot be brought about reliably. Not for use by the tool itself.
+class AllocationLimitForTests {
+public:
+    explicit AllocationLimitForTests(std::uint64_t bytes);
+    ~AllocationLimitForTests();
+    AllocationLimitForTests(const AllocationLimitForTests&) = delete;
+    AllocationLimitForTests& operator=(const AllocationLimitForTests&) = delete;
+
+private:
+    std::uint64_t previous;
 };

@@ -100,6 +100,19 @@ bool SymbolTable::LoadSymbolFile(const std::string& path)
     FileReader file;
     if (!file.Open(path))
         return false;
+    return Load(file);
+}
+
+bool SymbolTable::LoadSymbolBytes(std::span<const std::uint8_t> bytes)
+{
+    count = 0;
+    FileReader file;
+    file.OpenBytes(bytes);
+    return Load(file);
+}
+
+bool SymbolTable::Load(FileReader& file)
+{
     std::array<std::uint8_t, SymbolRecord::kFileSize> raw;
     while (file.TryBytes(raw.data(), raw.size())) {
         Decode((*records)[count], raw.data());

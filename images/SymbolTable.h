@@ -4,8 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+
+class FileReader;
 
 // One record of a symbol file (".tfs"): 112 bytes, little-endian numbers.
 //   0  32 symbolName       zero-ended (a full field without zero counts as 32 characters)
@@ -76,6 +79,8 @@ public:
     // (the first kCapacity are kept and usable). A partial record at the end is
     // ignored. True otherwise, also for an empty file.
     bool LoadSymbolFile(const std::string& path);
+    // The same for the contents of a file already in memory (never unopenable).
+    bool LoadSymbolBytes(std::span<const std::uint8_t> bytes);
 
     // Index of the first record whose name equals `name` and, where `inner` or
     // `outer` is not empty, whose qualifier equals it; -1 when none. The three
@@ -88,6 +93,8 @@ public:
     const SymbolRecord& Record(std::size_t index) const { return (*records)[index]; }
 
 private:
+    bool Load(FileReader& file);
+
     std::unique_ptr<std::array<SymbolRecord, kCapacity>> records;
     std::size_t count = 0;
 };

@@ -80,12 +80,15 @@ UserImage& TheUserImage()
     return image;
 }
 
-void LoadUserFile(const std::string& path, UserImage& image)
+namespace {
+
+// The one load of a user program, from a file or from memory; `opened` tells
+// whether the reader has something to read.
+void LoadUser(FileReader& file, bool opened, UserImage& image)
 {
     image.loaded = false;
     try {
-        FileReader file;
-        if (!file.Open(path))
+        if (!opened)
             throw LoadError(kUnableToOpen);
         image.hardware = file.U32();
         image.softwareVersion = file.U32();
@@ -95,7 +98,7 @@ void LoadUserFile(const std::string& path, UserImage& image)
         file.Table(image.vectors, image.vectorCount);
         const std::uint64_t total = std::accumulate(image.zoneSizes.begin(), image.zoneSizes.end(), std::uint64_t(0));
         image.dataLength = std::uint32_t(total);
-        file.Block(image.data, image.dataLength);
+        file.Block(image.data, image.dataLength, UserImage::kMaxAddressableData);
         std::uint32_t checksum = file.U32();
         file.Close();
         for (auto byte : image.data)
@@ -108,6 +111,22 @@ void LoadUserFile(const std::string& path, UserImage& image)
     } catch (const LoadError& error) {
         image.statusText = error.what();
     }
+}
+
+}  // namespace
+
+void LoadUserFile(const std::string& path, UserImage& image)
+{
+    FileReader file;
+    const bool opened = file.Open(path);
+    LoadUser(file, opened, image);
+}
+
+void LoadUserBytes(std::span<const std::uint8_t> bytes, UserImage& image)
+{
+    FileReader file;
+    file.OpenBytes(bytes);
+    LoadUser(file, true, image);
 }
 
 void KeepUserImageAsLoaded(UserImage& image)

@@ -3,6 +3,7 @@
 #include "common/FlashMap.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,17 @@
 // the checksum are ignored.
 //
 // On top of the format, a load refuses a program that cannot be downloaded
-// soundly: more than kMaxZones zones, zone sizes summing past 32 bits, no data
-// byte, or a vector whose three bytes do not lie inside the data.
+// soundly: more data than the machine's 24-bit addresses reach (refused before
+// anything is allocated for it), more than kMaxZones zones, zone sizes summing
+// past 32 bits, no data byte, or a vector whose three bytes do not lie inside
+// the data.
 struct UserImage {
     // The zone table (Z + 1 entries of 3 bytes) goes to flash in one
     // ProgramFlashBlock of at most 244 bytes: 80 * 3 + 3 = 243.
     static constexpr std::uint32_t kMaxZones = 80;
     static constexpr std::uint32_t kNoAddress = FlashMap::kErasedWord;
+    // The whole 24-bit address space: no user area can hold more data.
+    static constexpr std::uint32_t kMaxAddressableData = 0x1000000;
 
     // Bytes of the zone table for `zoneCount` zones: one 3-byte entry per
     // zone and the end marker. The program's data follows it in flash.
@@ -64,9 +69,12 @@ UserImage& TheUserImage();
 
 // Reads the file at `path` (UTF-8; empty = cannot be opened) into the image.
 // Never throws for a bad file: the outcome is left in statusText and loaded.
-// Only an unexpected error (out of memory) passes on, with `loaded` false.
-// `dataAsLoaded` and `programBase` are left alone.
+// A buffer this computer cannot allocate refuses the file too ("File too
+// large for this computer : ..."). `dataAsLoaded` and `programBase` are left
+// alone.
 void LoadUserFile(const std::string& path, UserImage& image);
+// The same for the contents of a file already in memory.
+void LoadUserBytes(std::span<const std::uint8_t> bytes, UserImage& image);
 
 // After a successful load: keeps an untouched copy of the data in
 // dataAsLoaded, from which every download restores the image.
