@@ -18,7 +18,9 @@
 // Prints the seed, the counts of every outcome and the number of wrong
 // claims; exits 1 when there is one. The same seed gives the same run.
 //
-//     fault-soak [--seed N] [--rounds N]
+//     fault-soak [--seed N] [--rounds N] [--pace]
+//
+// --pace: requests and answers take their time on the line, as mirelle-sim's.
 
 #include "app/panels/UserProgramPanel.h"
 #include "app/readout/MachineInfo.h"
@@ -101,6 +103,7 @@ private:
 struct Options {
     std::uint32_t seed = kDefaultSeed;
     unsigned rounds = kDefaultRounds;
+    bool pace = false;
 };
 
 bool ParseNumber(const char* text, std::uint32_t& value)
@@ -117,6 +120,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
+        if (name == "--pace") {
+            options.pace = true;
+            continue;
+        }
         std::uint32_t value = 0;
         if (i + 1 >= argc || !ParseNumber(argv[i + 1], value))
             return false;
@@ -244,7 +251,7 @@ std::string Claims(const MachineInfo& info)
 
 class Soak {
 public:
-    explicit Soak(const Options& options) : options(options), dice(options.seed)
+    explicit Soak(const Options& options) : options(options), dice(options.seed), machine(Config(options))
     {
         const FactoryImageContent factory = SampleFactoryImage();
         machine.ApplyImage(factory.eraseVectors, SampleLayout::kFactoryBase, factory.image);
@@ -271,6 +278,13 @@ public:
     }
 
 private:
+    static MachineConfig Config(const Options& options)
+    {
+        MachineConfig config;
+        config.wirePacing = options.pace;
+        return config;
+    }
+
     void Inject(const Plan& plan)
     {
         for (const Fault& fault : plan.faults) {
@@ -417,8 +431,8 @@ private:
 
     void Print(double hostSeconds) const
     {
-        std::printf("fault-soak: seed %u, %u rounds (%u with faults), %.1f s on the line, %.2f s host\n",
-                    options.seed, options.rounds, faultRounds,
+        std::printf("fault-soak: seed %u, %u rounds (%u with faults)%s, %.1f s on the line, %.2f s host\n",
+                    options.seed, options.rounds, faultRounds, options.pace ? ", paced" : "",
                     std::chrono::duration<double>(machine.Now()).count(), hostSeconds);
         std::printf("injected: %u lost, %u bad checksums, %u surplus, %u late, %u erase statuses, "
                     "%u program statuses, %u power cuts, %u aborts\n",
@@ -462,7 +476,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: fault-soak [--seed N] [--rounds N]\n");
+        std::fprintf(stderr, "usage: fault-soak [--seed N] [--rounds N] [--pace]\n");
         return 2;
     }
     return Soak(options).Run();
