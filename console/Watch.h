@@ -43,7 +43,8 @@ public:
     std::string AddressText() const;
 
     // One tick of the timer: one ReadMemory of all the words. A failed read
-    // only turns the light red.
+    // only turns the light red. While a procedure owns the link nothing is
+    // sent and nothing changes: the reads go on when it has ended.
     void Read(DeviceLink& link);
     // The values back to the mode's start value, the value text empty, the
     // light yellow when the timer is enabled.

@@ -79,7 +79,14 @@ public:
     bool ReadFlashBlock(std::uint32_t address, unsigned count, std::uint8_t* bytes);
     bool PowerControl(std::uint8_t mode);
 
+    // Whether a procedure has the link to itself (a LinkOwner of it lives):
+    // a download or a boot stream is under way, and whatever else uses the
+    // link on a timer of its own (a watch window) sends nothing meanwhile.
+    bool OwnedByProcedure() const { return procedureOwners != 0; }
+
 private:
+    friend class LinkOwner;
+
     void Wake();
     // Sends nothing for a payload longer than a request may be; the reply
     // that never comes then fails the command.
@@ -94,6 +101,21 @@ private:
     std::uint8_t rtsOn = 0;
     SerialPort port;
     std::array<std::uint8_t, 255> sendBuffer{};
+    unsigned procedureOwners = 0;
+};
+
+// Whoever runs a procedure (its dialog, RunProcedure) holds one while it
+// runs: for as long as it lives the link is owned by the procedure. They
+// nest; the link is free again when the last one ends.
+class LinkOwner {
+public:
+    explicit LinkOwner(DeviceLink& link) : link(link) { ++link.procedureOwners; }
+    ~LinkOwner() { --link.procedureOwners; }
+    LinkOwner(const LinkOwner&) = delete;
+    LinkOwner& operator=(const LinkOwner&) = delete;
+
+private:
+    DeviceLink& link;
 };
 
 // The process-wide link and the name of the selected port ("com1" .. "com8",

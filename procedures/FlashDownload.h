@@ -51,6 +51,7 @@ public:
     ProcedureProgress Work() const override;
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override;
+    DeviceLink& Link() const override { return link; }
 
     Phase CurrentPhase() const;
     Progress CurrentProgress() const;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+class DeviceLink;
+
 // How a procedure ended. The texts that go with them are the procedure's
 // ResultText(): "Done", "No answer", "bad status while erasing : 0x%02X",
 // "bad status while programming : 0x%02X", "Aborted".
@@ -63,4 +65,8 @@ public:
     // next tick: a few milliseconds while the machine is busy with a flash
     // operation that the procedure polls, otherwise nothing.
     virtual std::chrono::milliseconds PauseHint() const = 0;
+
+    // The link it works on. Whoever runs the procedure holds a LinkOwner of
+    // it meanwhile, so that nothing else is sent in between.
+    virtual DeviceLink& Link() const = 0;
 };

@@ -1,5 +1,7 @@
 #include "procedures/RunProcedure.h"
 
+#include "link/DeviceLink.h"
+
 #include <thread>
 
 ProcedureClock ProcedureClock::Steady()
@@ -13,6 +15,7 @@ ProcedureClock ProcedureClock::Steady()
 
 ProcedureResult RunProcedure(Procedure& procedure, std::string& resultText, const ProcedureRun& run)
 {
+    const LinkOwner owner(procedure.Link());
     resultText = procedure.ResultText();
     procedure.Start();
     while (!procedure.IsFinished()) {

@@ -29,5 +29,5 @@ struct ProcedureRun {
 
 // Runs a procedure to its end outside a window, and keeps `resultText` (a
 // process-wide result text) in step with it: "Not done" from the start, the
-// procedure's result text at the end.
+// procedure's result text at the end. The procedure owns its link meanwhile.
 ProcedureResult RunProcedure(Procedure& procedure, std::string& resultText, const ProcedureRun& run = {});

@@ -41,6 +41,7 @@ public:
     ProcedureProgress Work() const override { return {runAddress, endAddress, nextAddress}; }
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override { return std::chrono::milliseconds(0); }
+    DeviceLink& Link() const override { return link; }
 
 private:
     // False, and the stream ended, when the port did not take them.

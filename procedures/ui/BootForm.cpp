@@ -3,6 +3,7 @@
 #include "ui_BootForm.h"
 
 #include "common/ui/DialogPlacement.h"
+#include "link/DeviceLink.h"
 #include "procedures/Procedure.h"
 #include "procedures/ui/ProcedureForm.h"
 
@@ -23,6 +24,7 @@ TBootForm::~TBootForm() = default;
 
 int TBootForm::Run(Procedure& stream)
 {
+    const LinkOwner owner(stream.Link());  // until the dialog has closed
     this->stream = &stream;
     FormShow();
     PlaceCentred(this);

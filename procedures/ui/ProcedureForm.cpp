@@ -3,6 +3,7 @@
 #include "ui_ProcedureForm.h"
 
 #include "common/ui/DialogPlacement.h"
+#include "link/DeviceLink.h"
 #include "procedures/Procedure.h"
 
 #include <QKeyEvent>
@@ -26,6 +27,7 @@ TProcedureForm::~TProcedureForm() = default;
 
 int TProcedureForm::Run(Procedure& procedure, std::string& resultText)
 {
+    const LinkOwner owner(procedure.Link());  // until the dialog has closed
     this->procedure = &procedure;
     this->resultText = &resultText;
     FormShow();

@@ -51,4 +51,32 @@ TEST(Watch, AFailedReadKeepsTheValues)
     EXPECT_EQ(watch.ValueText(), "0x000042 (66)");
 }
 
+// A download or a boot stream owns the link: a tick then sends nothing, not
+// even a wake-up, and the square and the values stay as they were.
+TEST(Watch, AReadWhileAProcedureOwnsTheLinkSendsNothing)
+{
+    ModelLink m;
+    m.machine.SetMemoryWord(0, 0x100, 7);
+    Watch watch({.caption = "", .count = 1, .interval = 10, .space = MemorySpace::X, .address = 0x100});
+    watch.Read(m.link);
+    m.machine.PowerOff();
+    watch.Read(m.link);  // red, and the link wants a wake-up
+    ASSERT_EQ(watch.Light(), WatchLight::Red);
+    m.machine.PowerOn();
+    m.machine.SetMemoryWord(0, 0x100, 8);
+    const auto wakes = m.machine.WakeCount();
+    const auto requests = m.machine.RequestCount();
+    {
+        const LinkOwner download(m.link);
+        watch.Read(m.link);
+        EXPECT_EQ(m.machine.WakeCount(), wakes);
+        EXPECT_EQ(m.machine.RequestCount(), requests);
+        EXPECT_EQ(watch.Light(), WatchLight::Red);
+        EXPECT_EQ(watch.ValueText(), "0x000007 (7)");
+    }
+    watch.Read(m.link);  // the procedure has ended
+    EXPECT_EQ(watch.Light(), WatchLight::Lime);
+    EXPECT_EQ(watch.ValueText(), "0x000008 (8)");
+}
+
 }  // namespace

@@ -105,7 +105,10 @@ TEST(BootToTheModel, TheResidentLoaderTakesTheSampleProgramAndStartsIt)
                       image.endAddress);
     m.machine.SetMemoryWord(2, 0xBC, 0x123456);  // in the gap between the file's two records
     std::string result;
-    EXPECT_EQ(RunProcedure(stream, result, ModelPacedRun(m.machine)), ProcedureResult::Done);
+    ProcedureRun run = ModelPacedRun(m.machine);
+    run.beforeTick = [&](Procedure&) { EXPECT_TRUE(m.link.OwnedByProcedure()); };  // nothing else is sent
+    EXPECT_EQ(RunProcedure(stream, result, run), ProcedureResult::Done);
+    EXPECT_FALSE(m.link.OwnedByProcedure());
     ASSERT_EQ(m.machine.Boots().size(), 1u);
     EXPECT_EQ(m.machine.Boots()[0].runAddress, 0x40u);
     EXPECT_EQ(m.machine.Boots()[0].wordCount, 0xD8u - 0x40u);

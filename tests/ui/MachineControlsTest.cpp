@@ -1,11 +1,14 @@
 // The machine panel's write buttons, "Power Off" and "Force programming
 // mode", and the boot and factory panels with their dialogs, in the window.
 
+#include "console/ui/WatchForm.h"
 #include "procedures/ui/BootForm.h"
 #include "WindowsFixture.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QRadioButton>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -118,6 +121,48 @@ TEST_F(MachineControlsTest, TheBootDialogStreamsAndEndsWithDoneOrSaysThePortFail
             EXPECT_TRUE(w.m.machine.Boots().empty());
         }
     }
+}
+
+// A watch window polling all along: its ticks during the boot send nothing
+// into the stream, its square keeps its colour, and it reads again after.
+TEST_F(MachineControlsTest, AWatchWindowSendsNothingWhileTheBootDialogStreams)
+{
+    ModelWindows w(true);
+    UsePort(w);
+    w.prompts.AnswerFile(QUORVEX_SAMPLES_DIR "/sample-boot.tb");
+    w.Click("LoadBootButton");
+    const BootImage& image = w.objects.bootImage;
+    ASSERT_TRUE(image.loaded);
+    auto* watch = new TWatchForm(&w.Main(), {.caption = "", .count = 1, .interval = 5, .space = MemorySpace::P,
+                                             .address = image.runAddress}, w.m.link);
+    auto square = [watch] { return watch->findChild<QFrame*>("ComShape")->palette().color(QPalette::Window); };
+    auto values = [watch] { return watch->findChild<QLabel*>("ValueLabel")->text(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return values() == "0x000000 (0)"; }, 2000));
+    const QColor before = square();
+
+    QSignalSpy ticks(watch->findChild<QTimer*>("Timer1"), &QTimer::timeout);
+    int ticksWhileBooting = 0;
+    QColor whileBooting;
+    QObject::connect(w.windows.boot.get(), &QDialog::finished, watch, [&] {
+        ticksWhileBooting = int(ticks.count());
+        whileBooting = square();
+    });
+    w.m.machine.PowerOn(true);  // "Program loader" was used: the machine waits for the stream
+    w.Click("BootButton");
+    ASSERT_EQ(w.windows.boot->result(), TBootForm::Ok);
+    EXPECT_GT(ticksWhileBooting, 0);
+    EXPECT_EQ(whileBooting, before);
+
+    ASSERT_EQ(w.m.machine.Boots().size(), 1u);
+    EXPECT_EQ(w.m.machine.Boots()[0].wordCount, image.endAddress - image.runAddress);
+    for (std::uint32_t address = 0; address < image.endAddress + 16; ++address) {
+        const std::uint32_t word = address < image.runAddress || address >= image.endAddress
+                                       ? 0
+                                       : Le24(image.pWords, std::size_t(address) * BootImage::kWordBytes);
+        ASSERT_EQ(w.m.machine.MemoryWord(2, address), word) << std::hex << address;
+    }
+    const QString program = QString::fromStdString(WatchValueText(w.m.machine.MemoryWord(2, image.runAddress)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return values() == program; }, 2000));
 }
 
 TEST_F(MachineControlsTest, TheFactoryDialogAndItsChecks)

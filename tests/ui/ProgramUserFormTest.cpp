@@ -88,6 +88,7 @@ TEST_F(ProgramUserFormTest, AbortEscAndTheCloseBox)
             EXPECT_EQ(w.objects.userResultText, "Not done");
             EXPECT_EQ(dialog->findChild<QLabel*>("StatusLabel")->text(), "Erasing...");
             EXPECT_EQ(dialog->findChild<QProgressBar*>("ProgressBar")->value(), 0);
+            EXPECT_TRUE(w.m.link.OwnedByProcedure());  // a watch window sends nothing meanwhile
             // The status line goes on ticking behind the modal dialog.
             w.Find<QLabel>("StatusBarLabel")->clear();
             EXPECT_TRUE(QTest::qWaitFor([&] { return w.Text("StatusBarLabel") == "com1 : Ok"; }, 1000));
@@ -99,6 +100,7 @@ TEST_F(ProgramUserFormTest, AbortEscAndTheCloseBox)
         EXPECT_EQ(w.objects.userResultText, c.result.toStdString());
         EXPECT_EQ(w.Text("ProgramUserStatusLabel"), c.result);
         EXPECT_FALSE(w.windows.user->findChild<QTimer*>("Timer")->isActive());
+        EXPECT_FALSE(w.m.link.OwnedByProcedure());  // the close box too gives the link back
     }
 }
 
