@@ -256,7 +256,7 @@ public:
         const FactoryImageContent factory = SampleFactoryImage();
         machine.ApplyImage(factory.eraseVectors, SampleLayout::kFactoryBase, factory.image);
         factoryArea = machine.ReadFlash(SampleLayout::kFactoryBase, SampleLayout::kUserArea - SampleLayout::kFactoryBase);
-        link.OpenPort("model");
+        link.OpenPort(PortAddress::OfDevice("model"));
         ReadMachineInfo(link, truth);
     }
 
