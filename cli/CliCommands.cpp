@@ -15,7 +15,8 @@ using Arguments = std::vector<std::string>;
 
 ExitCode Ident(CliSession& session, const Arguments&)
 {
-    session.OpenLink();
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
     MachineInfo& info = session.context.machineInfo;
     ReadIdentOnly(session.context.link, info);
     session.Say(info.answered ? info.identText : info.statusText);
@@ -24,7 +25,8 @@ ExitCode Ident(CliSession& session, const Arguments&)
 
 ExitCode Info(CliSession& session, const Arguments&)
 {
-    session.OpenLink();
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
     MachineInfo& info = session.context.machineInfo;
     ReadMachineInfo(session.context.link, info);
     session.PrintPanel(info);
