@@ -15,7 +15,8 @@ using Arguments = std::vector<std::string>;
 
 ExitCode Ident(CliSession& session, const Arguments&)
 {
-    session.OpenLink();
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
     MachineInfo& info = session.context.machineInfo;
     ReadIdentOnly(session.context.link, info);
     session.Say(info.answered ? info.identText : info.statusText);
@@ -24,7 +25,8 @@ ExitCode Ident(CliSession& session, const Arguments&)
 
 ExitCode Info(CliSession& session, const Arguments&)
 {
-    session.OpenLink();
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
     MachineInfo& info = session.context.machineInfo;
     ReadMachineInfo(session.context.link, info);
     session.PrintPanel(info);
@@ -55,6 +57,11 @@ constexpr std::array kCommands{
     CliCommand{"write-name", "TEXT", 1, 1, "write the machine name, once, into a blank field", WriteNameCommand},
     CliCommand{"power-off", "", 0, 0, "switch the machine off", PowerOffCommand},
     CliCommand{"program-loader", "", 0, 0, "put the machine into its resident loader (for boot)", ProgramLoaderCommand},
+    CliCommand{"set-port", "[NAME [DEVICE]]", 0, 2,
+               "store the port (com1 .. com8) and its device as the port dialog does; alone: print them",
+               SetPortCommand},
+    CliCommand{"ports", "", 0, 0, "list the serial ports present and the port names that stand for them",
+               PortsCommand},
     CliCommand{"console", "LINE...", 0, std::numeric_limits<std::size_t>::max(),
                "run developer console lines (none: each line of standard input)", ConsoleCommand},
 };

@@ -92,8 +92,9 @@ Service tool for the Mirelle recorder on a serial line.
 
 Options:
   --port NAME     com1 .. com8 (see "Port names" in the README) or a device path;
-                  without it, the port stored by the tool ("ComPort")
-  --json          info: print the readout as one JSON object
+                  without it, the environment variable MIRELLE_PORT, else the
+                  port stored by the tool ("ComPort", see set-port)
+  --json          info: print the readout as one JSON object; ports: the list
   --trace         every byte sent and received on standard error, time-stamped
   --yes           answer yes to confirmations (write-serial, write-name)
   --kind K        check: read the file as user, factory, boot or symbols
@@ -113,7 +114,10 @@ Commands:
         text += FormatText("  %-*s%s\n", int(width), usage(command).c_str(), command.help);
     text += R"(
 Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
-4 the machine refused or failed the operation, 5 aborted.
+4 the machine refused or failed the operation, 5 aborted,
+6 the port could not be opened (or none was selected).
+set-port: 2 for a name other than com1 .. com8, 3 when the settings could not
+be written.
 console: 1 when a line answered "No answer", else 2 when a line gave another
 error or was one of the window's commands (clear, load, save).
 )";

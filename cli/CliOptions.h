@@ -7,7 +7,7 @@
 // mirelle-cli [--port NAME] [--json] [--trace] [--yes] [--kind K] [--symbols FILE]
 //             [--reads N] COMMAND [ARGUMENT...]
 struct CliOptions {
-    std::optional<std::string> port;     // --port; otherwise the stored "ComPort"
+    std::optional<std::string> port;     // --port; otherwise MIRELLE_PORT, else the stored "ComPort"
     bool json = false;                   // --json
     bool trace = false;                  // --trace
     bool yes = false;                    // --yes

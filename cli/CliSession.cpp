@@ -6,6 +6,7 @@
 #include "cli/Progress.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
+#include "link/PortDiagnosis.h"
 #include "link/PortSelection.h"
 #include "link/QtPortBackend.h"
 #include "link/Settings.h"
@@ -13,6 +14,8 @@
 #include "procedures/RunProcedure.h"
 
 #include <QString>
+
+#include <cstdlib>
 
 namespace {
 
@@ -63,25 +66,34 @@ bool CliSession::ReadLine(std::string& line)
     return true;
 }
 
-void CliSession::OpenLink()
+bool CliSession::OpenLink()
 {
+    static constexpr const char* kHowToSelect =
+        "give --port NAME, set MIRELLE_PORT, or store one with mirelle-cli set-port NAME";
     std::string portName;
+    const char* fromEnvironment = std::getenv("MIRELLE_PORT");
     if (options.port) {
         portName = *options.port;
+    } else if (fromEnvironment && *fromEnvironment) {
+        portName = fromEnvironment;
     } else {
         try {
             ReadSetting(SettingName::kComPort, portName);
         } catch (const SettingsError& error) {
-            Complain(error.what());
+            Complain(std::string(error.what()) + ": " + kHowToSelect);
+            return false;
         }
     }
     if (portName.empty()) {
-        Complain("No port selected: give --port NAME");
-        return;
+        Complain(std::string("No port selected: ") + kHowToSelect);
+        return false;
     }
     context.portName = portName;
-    if (!context.link.OpenPort(ResolvePort(portName)))
-        Complain(portName + " : Not available");
+    DeviceLink& link = context.link;
+    if (link.OpenPort(ResolvePort(portName)))
+        return true;
+    Complain(PortFailureText(portName, link.LastAddress().device, link.OpenFailure()));
+    return false;
 }
 
 void CliSession::PrintPanel(const MachineInfo& info)

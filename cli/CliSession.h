@@ -38,11 +38,13 @@ public:
     // The next line of `in`, without its line break; false at its end.
     bool ReadLine(std::string& line);
 
-    // Opens the port given with --port, else the one the tool has stored
-    // ("ComPort"), its device resolved afresh ("Ports/comN"). A port that
-    // cannot be opened is said on `err`; the commands then find no machine,
-    // as the window's would.
-    void OpenLink();
+    // Opens the port given with --port, else the one MIRELLE_PORT names,
+    // else the one the tool has stored
+    // ("ComPort"), its device resolved afresh ("Ports/comN"). False, with one
+    // line on `err` telling which port, which device, why and what to do,
+    // when none is selected or it cannot be opened: the command then ends
+    // with ExitCode::PortUnavailable and reads nothing.
+    [[nodiscard]] bool OpenLink();
 
     // Prints the machine information panel for a readout, or the JSON object.
     void PrintPanel(const MachineInfo& info);

@@ -21,6 +21,12 @@ ExitCode WriteNameCommand(CliSession& session, const CliArguments& arguments);
 ExitCode PowerOffCommand(CliSession& session, const CliArguments& arguments);
 ExitCode ProgramLoaderCommand(CliSession& session, const CliArguments& arguments);
 
+// The stored port and the ports present (PortCommands.cpp). set-port NAME
+// [DEVICE] stores "ComPort" (and "Ports/NAME", by the device's stable name
+// where it has one) as the port dialog does; alone it prints what is stored.
+ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments);
+ExitCode PortsCommand(CliSession& session, const CliArguments& arguments);
+
 // mirelle-cli console [LINE...]: each line (the arguments, or with none the
 // lines of standard input) through the console's interpreter, with its
 // defaults, last command and symbol table, each output printed as the

@@ -153,7 +153,10 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
         if (!load.loaded && symbols.Count() < SymbolTable::kCapacity)
             return ExitCode::FileRefused;
     }
-    session.OpenLink();
+    // Every line of the console goes to the machine: without a port there is
+    // nothing to run them on.
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
 
     TerminalHost host(session);
     Console console(session.context.link, symbols, host);

@@ -45,7 +45,8 @@ ExitCode LoadStartRun(CliSession& session, const std::string& path, std::string&
     Panel panel(session.context);
     if (!Loaded(session, panel.Load(path)))
         return ExitCode::FileRefused;
-    session.OpenLink();
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
     const ActionStart start = panel.Start();
     if (!start.procedure) {
         session.Say(start.text);

@@ -10,6 +10,7 @@ enum class ExitCode : int {
     FileRefused = 3,     // a file could not be read or was refused
     MachineRefused = 4,  // the machine refused or failed the operation
     Aborted = 5,
+    PortUnavailable = 6,  // the port could not be opened, or none was selected
 };
 
 // The exit code of a procedure's outcome: a bad status is the machine's

@@ -34,18 +34,24 @@ ExitCode ExitCodeOf(const FieldWriteOutcome& outcome)
 ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& argument)
 {
     const ToolContext& context = session.context;
+    bool portUnavailable = false;
     const auto readoutFirst = [&] {
         if (!session.prompts.CanConfirm()) {
             session.Say("Not written : standard input is no terminal to confirm on; add --yes to confirm");
             return false;
         }
-        session.OpenLink();
+        if (!session.OpenLink()) {
+            portUnavailable = true;
+            return false;
+        }
         ReadMachineInfo(context.link, context.machineInfo);
         return true;
     };
     // Characters, not bytes: the argument in the terminal's encoding.
     const FieldWriteOutcome outcome = MachineControls(context).Write(
         OnceOnlyWrite(field, QString::fromLocal8Bit(argument)), session.prompts, readoutFirst);
+    if (portUnavailable)
+        return ExitCode::PortUnavailable;
     if (outcome.stop == FieldWriteStop::NotConfirmed)
         session.Say("Not written");
     if (outcome.Sent()) {
@@ -58,7 +64,8 @@ ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& 
 
 ExitCode Power(CliSession& session, std::uint8_t mode)
 {
-    session.OpenLink();
+    if (!session.OpenLink())
+        return ExitCode::PortUnavailable;
     const bool acknowledged = MachineControls(session.context).PowerControl(mode);
     session.Say(acknowledged ? "Done" : "No answer");
     return acknowledged ? ExitCode::Done : ExitCode::NoAnswer;

@@ -42,8 +42,11 @@ DeviceLink::DeviceLink(std::unique_ptr<PortBackend> backend) : port(std::move(ba
 bool DeviceLink::OpenPort(const PortAddress& address)
 {
     rtsOn = 0;
+    lastAddress = address;
+    openFailure = {};
     if (!port.Open(address.device, kBaudRate, Parity::Odd, StopBits::One)) {
         state = LinkState::NotAvailable;
+        openFailure = DiagnosePortFailure(address.device, port.OpenError());
         return false;
     }
     state = LinkState::Ready;

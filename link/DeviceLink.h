@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortDiagnosis.h"
 #include "link/PortName.h"
 #include "link/SerialPort.h"
 
@@ -60,6 +61,10 @@ public:
     // name; the link reads no settings.
     bool OpenPort(const PortAddress& address);
     void ClosePort();
+    // The address the last OpenPort tried, and why it failed: trouble None
+    // when it opened (or none was tried).
+    const PortAddress& LastAddress() const { return lastAddress; }
+    const PortDiagnosis& OpenFailure() const { return openFailure; }
     LinkState State() const { return state; }
     void Select(std::uint16_t code);
     bool SetRts(bool on);
@@ -97,6 +102,8 @@ private:
     bool SendRequest(std::span<const std::uint8_t> payload);
 
     LinkState state = LinkState::Closed;
+    PortAddress lastAddress;
+    PortDiagnosis openFailure;
     std::uint16_t selectCode = Command::kSelectCode;
     std::uint8_t rtsOn = 0;
     SerialPort port;

@@ -30,6 +30,11 @@ void SerialPort::Close()
         backend->Close();
 }
 
+std::string SerialPort::OpenError() const
+{
+    return backend->OpenError();
+}
+
 bool SerialPort::IsOpen() const
 {
     return backend->IsOpen();

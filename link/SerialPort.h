@@ -26,6 +26,8 @@ public:
     bool Open(const std::string& device, int baudRate, Parity parity, StopBits stopBits);
     void Close();
     bool IsOpen() const;
+    // What the system said when the last Open failed; empty when it did not.
+    std::string OpenError() const;
 
     bool Write(std::span<const std::uint8_t> bytes);
     // All n bytes or false; bytes of a short read are consumed and lost.

@@ -32,6 +32,11 @@ bool TracingBackend::Open(const std::string& device, const LineSettings& setting
     return opened;
 }
 
+std::string TracingBackend::OpenError() const
+{
+    return inner->OpenError();
+}
+
 void TracingBackend::Close()
 {
     inner->Close();

@@ -17,6 +17,7 @@ public:
     TracingBackend(std::unique_ptr<PortBackend> inner, std::FILE* out);
 
     bool Open(const std::string& device, const LineSettings& settings) override;
+    std::string OpenError() const override;
     void Close() override;
     bool IsOpen() const override;
     bool Write(std::span<const std::uint8_t> bytes) override;

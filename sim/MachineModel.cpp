@@ -286,6 +286,7 @@ void MachineModel::Send(std::span<const std::uint8_t> bytes, SimTime at)
             t = std::max(at, outputLineFree) + kByteTime;
             outputLineFree = t;
         }
+        t += config.adapterLatency;  // when the adapter hands the byte on
         // Bytes leave in order: a late answer holds back what follows it.
         if (!output.empty())
             t = std::max(t, output.back().at);

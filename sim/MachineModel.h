@@ -51,6 +51,9 @@ struct MachineConfig {
     SimTime eraseTime = std::chrono::milliseconds(200);
     // Requests arrive and answers leave at the line rate instead of at once.
     bool wirePacing = false;
+    // How long a USB adapter holds an answer back before the tool gets it:
+    // an FTDI adapter whose latency timer was not lowered waits up to 16 ms.
+    SimTime adapterLatency{};
     // Powered up in the resident loader instead of the firmware.
     bool startInLoader = false;
     // Keep a record of every request carried out (for tests).

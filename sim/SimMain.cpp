@@ -54,6 +54,9 @@ Machine:
                             waiting for a boot stream
   --pace                    requests arrive and answers leave at the line rate
                             (38400 baud, 11 bits a byte) instead of at once
+  --adapter-latency MS      hold each answer back this long, as a USB adapter
+                            whose latency timer was not lowered does
+                            (default 0; an FTDI adapter's default is 16)
 
 Serving:
   --link PATH               also make PATH a symbolic link to the device
@@ -168,6 +171,8 @@ Options ParseOptions(int argc, char** argv)
             options.config.sectorSize = std::uint32_t(ParseNumber(option, value(), 0, 0x10000000));
         } else if (option == "--erase-time") {
             options.config.eraseTime = std::chrono::milliseconds(ParseNumber(option, value(), 0, 3600000));
+        } else if (option == "--adapter-latency") {
+            options.config.adapterLatency = std::chrono::milliseconds(ParseNumber(option, value(), 0, 1000));
         } else if (option == "--loader") {
             options.config.startInLoader = true;
         } else if (option == "--pace") {

@@ -1,8 +1,10 @@
 // mirelle-cli as a user runs it: a separate process on a real pseudo-terminal
 // served by mirelle-sim.
+#include "link/QtPortBackend.h"
 #include "support/SimulatorProcess.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -26,9 +28,11 @@ struct CliRun {
     std::string err;
 };
 
-CliRun RunCli(const QStringList& arguments, const QByteArray& input = {})
+CliRun RunCli(const QStringList& arguments, const QByteArray& input = {},
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess cli;
+    cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
     cli.write(input);
     cli.closeWriteChannel();
@@ -265,9 +269,11 @@ TEST(CliEndToEnd, PowerRequestsAndTheBootStream)
     EXPECT_EQ(off.exitCode, 1);
     EXPECT_EQ(off.out, "No answer\n");
 
+    // A port that does not open streams nothing.
     const CliRun closed = RunCli({"--port", "/dev/no-such-port", "boot", kSamples + "/sample-boot.tb"});
-    EXPECT_EQ(closed.exitCode, 1);
-    EXPECT_EQ(closed.out, "Boot failed : the port did not take the bytes\n");
+    EXPECT_EQ(closed.exitCode, 6);
+    EXPECT_EQ(closed.out, "");
+    EXPECT_THAT(closed.err, HasSubstr("mirelle-cli: /dev/no-such-port: No such device"));
 }
 
 TEST_F(CliEndToEndTest, ConsoleWritesReadsMapsAndReadsBySymbol)
@@ -391,6 +397,75 @@ TEST_F(CliEndToEndTest, ConsoleWatchPollsInTheTerminal)
     out += cli.readAllStandardOutput();
     EXPECT_TRUE(out.startsWith("add to watch\n0x000007 (7)\n")) << out.toStdString();
     EXPECT_FALSE(out.contains("read")) << "the lines after an interrupted watch do not run";
+}
+
+}  // namespace
+
+namespace {
+
+// A settings store of its own and no MIRELLE_PORT, unless one is given.
+QProcessEnvironment StationEnvironment(const QTemporaryDir& config, const QString& mirellePort = {})
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", config.path());
+    environment.remove("MIRELLE_PORT");
+    if (!mirellePort.isEmpty())
+        environment.insert("MIRELLE_PORT", mirellePort);
+    return environment;
+}
+
+TEST_F(CliEndToEndTest, APortHeldByAnotherProgramIsSaidBusy)
+{
+    QtPortBackend holder;
+    ASSERT_TRUE(holder.Open(sim.device, LineSettings{}));
+    const CliRun ident = RunCli(sim, {"ident"});
+    EXPECT_EQ(ident.exitCode, 6);
+    EXPECT_EQ(ident.out, "");
+    EXPECT_THAT(ident.err, StartsWith("mirelle-cli: " + sim.device + ": Busy: held by "));
+}
+
+TEST_F(CliEndToEndTest, SetPortPreparesAStationThatThenReachesTheMachine)
+{
+    const QTemporaryDir config;
+    const QProcessEnvironment station = StationEnvironment(config);
+    const QString device = QString::fromStdString(sim.device);
+    const CliRun refused = RunCli({"set-port", "com9", device}, {}, station);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_THAT(refused.err, HasSubstr("com1 to com8"));
+
+    const CliRun stored = RunCli({"set-port", "com2", device}, {}, station);
+    EXPECT_EQ(stored.exitCode, 0) << stored.err;
+    const CliRun shown = RunCli({"set-port"}, {}, station);
+    EXPECT_EQ(shown.out, "ComPort\tcom2\nPorts/com2\t" + sim.device + "\n");
+    const CliRun ident = RunCli({"ident"}, {}, station);
+    EXPECT_EQ(ident.exitCode, 0) << ident.err;
+    EXPECT_EQ(ident.out, "Hard ident : 4D520001, flash ident : 000122DA\n");
+}
+
+TEST_F(CliEndToEndTest, MirellePortGivesThePortWhenNoneIsGiven)
+{
+    const QTemporaryDir config;
+    const CliRun ident = RunCli({"ident"}, {}, StationEnvironment(config, QString::fromStdString(sim.device)));
+    EXPECT_EQ(ident.exitCode, 0) << ident.err;
+    EXPECT_EQ(ident.out, "Hard ident : 4D520001, flash ident : 000122DA\n");
+}
+
+TEST(CliEndToEnd, PortsListsWhatIsPresentAsTextOrJson)
+{
+    // What is present depends on the computer: only the form is checked.
+    const CliRun text = RunCli({"ports"});
+    EXPECT_EQ(text.exitCode, 0) << text.err;
+    EXPECT_FALSE(text.out.empty());
+    const CliRun json = RunCli({"--json", "ports"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    QJsonParseError error{};
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.out;
+    ASSERT_TRUE(object["ports"].isArray());
+    for (const QJsonValue port : object["ports"].toArray()) {
+        EXPECT_TRUE(port["device"].isString());
+        EXPECT_TRUE(port["portNames"].isArray());
+    }
 }
 
 }  // namespace

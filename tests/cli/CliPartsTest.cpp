@@ -10,9 +10,12 @@
 #include "app/ToolContext.h"
 #include "link/TracingBackend.h"
 
+#include <QTemporaryDir>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 using testing::HasSubstr;
@@ -145,19 +148,38 @@ TEST(ProgressDisplayTest, PlainLinesAtEachPhaseAndEveryTenth)
 
 namespace {
 
-TEST(CliWithoutMachineTest, APortThatCannotBeOpenedReadsAsNoAnswer)
+TEST(CliWithoutMachineTest, APortThatCannotBeOpenedEndsTheCommandWithOneLineOnWhyAndExit6)
 {
-    for (const std::vector<std::string>& arguments : {
-             std::vector<std::string>{"--port", "/dev/no-such-port", "ident"},
-             std::vector<std::string>{"--port", "/dev/no-such-port", "info"},
-             std::vector<std::string>{"--port", "/dev/no-such-port", "download", QUORVEX_SAMPLES_DIR "/sample-user.tbu"},
-             std::vector<std::string>{"download", QUORVEX_SAMPLES_DIR "/sample-user.tbu"},  // no port stored
+    const QTemporaryDir folder;
+    const std::string directory = folder.path().toStdString();
+    const std::string file = directory + "/not-a-port";
+    std::fclose(std::fopen(file.c_str(), "w"));
+    const std::string sample = QUORVEX_SAMPLES_DIR "/sample-user.tbu";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string line;  // what standard error begins with
+    };
+    const std::string none = "mirelle-cli: No port selected: give --port NAME, set MIRELLE_PORT, or store one with "
+                             "mirelle-cli set-port NAME\n";
+    for (const Case& c : std::vector<Case>{
+             {{"--port", "/dev/no-such-port", "ident"}, "mirelle-cli: /dev/no-such-port: No such device \u2014 "},
+             {{"--port", "/dev/no-such-port", "info"}, "mirelle-cli: /dev/no-such-port: No such device \u2014 "},
+             {{"--port", directory, "download", sample}, "mirelle-cli: " + directory + ": Not a serial port (a directory)"},
+             {{"--port", file, "power-off"}, "mirelle-cli: " + file + ": Not a serial port (a file)"},
+             {{"--port", "/dev/no-such-port", "console", "x 0"}, "mirelle-cli: /dev/no-such-port: No such device"},
+             {{"download", sample}, none},  // no port given, none stored
+             {{"ident"}, none},
          }) {
         CapturedStream out, err;
-        EXPECT_EQ(RunCommandLine(arguments, out.Get(), err.Get()), ExitCode::NoAnswer) << testing::PrintToString(arguments);
-        EXPECT_THAT(out.Text(), testing::StartsWith(arguments.back() == "info" ? "Status\tNo answer\n" : "No answer\n"));
-        EXPECT_THAT(err.Text(), testing::AnyOf(HasSubstr("/dev/no-such-port : Not available"),
-                                               HasSubstr("No port selected")));
+        EXPECT_EQ(RunCommandLine(c.arguments, out.Get(), err.Get()), ExitCode::PortUnavailable)
+            << testing::PrintToString(c.arguments);
+        EXPECT_EQ(out.Text(), "");
+        // A download's file is read first: its summary may come before.
+        const std::string said = err.Text();
+        ASSERT_THAT(said, testing::EndsWith("\n"));
+        const std::size_t lastLine = said.rfind('\n', said.size() - 2);
+        EXPECT_THAT(said.substr(lastLine == std::string::npos ? 0 : lastLine + 1), testing::StartsWith(c.line));
+        EXPECT_EQ(said.find("mirelle-cli:"), said.rfind("mirelle-cli:")) << said;
     }
 }
 

@@ -51,9 +51,13 @@ TEST_F(LinkStateTest, OpeningAndClosing)
     peer->refuseOpen = true;
     EXPECT_FALSE(link.OpenPort(PortAddress::OfDevice("/dev/some-port")));
     EXPECT_EQ(link.State(), LinkState::NotAvailable);
+    // Why it failed is kept with the address tried, until an open succeeds.
+    EXPECT_EQ(link.LastAddress().device, "/dev/some-port");
+    EXPECT_EQ(link.OpenFailure().trouble, PortTrouble::NoDevice);
     peer->refuseOpen = false;
     EXPECT_TRUE(link.OpenPort(PortAddress::OfDevice("/dev/some-port")));
     EXPECT_EQ(link.State(), LinkState::Ready);
+    EXPECT_EQ(link.OpenFailure().trouble, PortTrouble::None);
 }
 
 TEST_F(LinkStateTest, CommandsInClosedOrNotAvailableFailUnsent)

@@ -196,3 +196,17 @@ TEST(ModelLinkCommands, PowerOffSilencesTheMachineUntilPoweredOn)
     EXPECT_TRUE(m.link.ReadIdentity(hard, flash));
     EXPECT_EQ(m.machine.PowerRequests(), Bytes{0});
 }
+
+TEST(ModelWire, AnAdapterLatencyHoldsEachAnswerBack)
+{
+    using namespace std::chrono_literals;
+    for (const SimTime latency : {SimTime{}, SimTime{16ms}}) {
+        MachineConfig config;
+        config.adapterLatency = latency;
+        MachineModel machine(config);
+        const SimTime sent = machine.Now();
+        machine.Feed(kWake);
+        ASSERT_TRUE(machine.NextOutputTime());
+        EXPECT_EQ(*machine.NextOutputTime() - sent, latency);
+    }
+}

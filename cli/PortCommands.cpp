@@ -1,0 +1,144 @@
+#include "cli/CommandHandlers.h"
+
+#include "cli/CliSession.h"
+#include "common/TextFormat.h"
+#include "link/PortName.h"
+#include "link/PortSelection.h"
+#include "link/SerialPortList.h"
+#include "link/Settings.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+
+namespace {
+
+// The stored value of a setting, or what the store said of it.
+std::string StoredText(const std::string& name, bool& present)
+{
+    std::string value;
+    try {
+        present = ReadSetting(name, value);
+    } catch (const SettingsError& error) {
+        present = true;
+        return error.what();
+    }
+    return value;
+}
+
+// What set-port and the port dialogs have stored: "ComPort", then each
+// "Ports/comN" that is set with the device it finally names.
+void PrintStoredPorts(CliSession& session)
+{
+    bool present = false;
+    const std::string comPort = StoredText(SettingName::kComPort, present);
+    session.SayUtf8(std::string(SettingName::kComPort) + "\t" + (present ? comPort : "(not set)"));
+    for (int item = 1; item <= PortSelection::kPortCount; ++item) {
+        const std::string name = SettingName::PortDevice(PortNameOfItem(item));
+        const std::string device = StoredText(name, present);
+        if (!present || device.empty())
+            continue;
+        const std::string resolved = ResolvedDevice(device);
+        session.SayUtf8(name + "\t" + device + (resolved != device ? " -> " + resolved : std::string()));
+    }
+}
+
+// The names com1 .. com8 that stand for the device `entry` is.
+std::vector<std::string> PortNamesOf(const SerialPortEntry& entry)
+{
+    std::vector<std::string> names;
+    const std::string device = ResolvedDevice(entry.device);
+    for (int item = 1; item <= PortSelection::kPortCount; ++item) {
+        const PortAddress address = ResolvePort(PortNameOfItem(item));
+        if (ResolvedDevice(address.device) == device)
+            names.push_back(address.name);
+    }
+    return names;
+}
+
+QJsonValue HexOrNull(const std::optional<std::uint16_t>& id)
+{
+    return id ? QJsonValue(QString::fromStdString(FormatText("%04x", unsigned(*id)))) : QJsonValue();
+}
+
+QJsonObject PortJson(const SerialPortEntry& entry)
+{
+    QJsonArray names;
+    for (const std::string& name : PortNamesOf(entry))
+        names.append(QString::fromStdString(name));
+    return QJsonObject{
+        {"device", QString::fromStdString(entry.device)},
+        {"stableName", QString::fromStdString(entry.stableName)},
+        {"description", QString::fromStdString(entry.description)},
+        {"manufacturer", QString::fromStdString(entry.manufacturer)},
+        {"vendorId", HexOrNull(entry.vendorId)},
+        {"productId", HexOrNull(entry.productId)},
+        {"usbId", QString::fromStdString(UsbIdText(entry))},
+        {"serialNumber", QString::fromStdString(entry.serialNumber)},
+        {"portNames", names},
+    };
+}
+
+// One line of `ports`: the fields by TABs, "-" for one the port lacks.
+std::string PortLine(const SerialPortEntry& entry)
+{
+    std::string names;
+    for (const std::string& name : PortNamesOf(entry))
+        names += (names.empty() ? "" : " ") + name;
+    std::string line;
+    for (const std::string& field : {entry.device, entry.stableName, entry.description, entry.manufacturer,
+                                     UsbIdText(entry), entry.serialNumber, names})
+        line += (line.empty() ? "" : "\t") + (field.empty() ? std::string("-") : field);
+    return line;
+}
+
+}  // namespace
+
+ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments)
+{
+    if (arguments.empty()) {
+        PrintStoredPorts(session);
+        return ExitCode::Done;
+    }
+    std::string name = arguments[0];
+    if (!PortNumber(name)) {
+        session.Complain("'" + name + "' is no port name: give com1 to com8");
+        return ExitCode::Usage;
+    }
+    try {
+        if (arguments.size() > 1) {
+            // The stable name survives re-plugging and other adapters.
+            const std::string stable = StableNameOf(arguments[1]);
+            WriteSetting(SettingName::PortDevice(name), stable.empty() ? arguments[1] : stable);
+        }
+        PortSelection(session.context.link, name).SavePortSetting();
+    } catch (const SettingsError& error) {
+        session.Complain(error.what());
+        return ExitCode::FileRefused;
+    }
+    PrintStoredPorts(session);
+    return ExitCode::Done;
+}
+
+ExitCode PortsCommand(CliSession& session, const CliArguments&)
+{
+    const std::vector<SerialPortEntry> ports = ListSerialPorts();
+    if (session.options.json) {
+        QJsonArray array;
+        for (const SerialPortEntry& entry : ports)
+            array.append(PortJson(entry));
+        session.SayUtf8(QJsonDocument(QJsonObject{{"ports", array}}).toJson(QJsonDocument::Compact).toStdString());
+        return ExitCode::Done;
+    }
+    if (ports.empty()) {
+        session.SayUtf8("No serial port found");
+#ifndef _WIN32
+        session.SayUtf8("USB serial adapters appear as /dev/ttyUSB* or /dev/ttyACM* once plugged in");
+#endif
+        return ExitCode::Done;
+    }
+    for (const SerialPortEntry& entry : ports)
+        session.SayUtf8(PortLine(entry));
+    return ExitCode::Done;
+}
