@@ -27,6 +27,8 @@ public:
     // Opens the device for exclusive use and applies the line settings, DTR on
     // (where the device has the line) and RTS off. False leaves it closed.
     virtual bool Open(const std::string& device, const LineSettings& settings) = 0;
+    // What the system said when the last Open failed; empty when it did not.
+    virtual std::string OpenError() const { return {}; }
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
 

@@ -1,8 +1,14 @@
 #include "link/QtPortBackend.h"
 
 #include <QDeadlineTimer>
-#include <algorithm>
 #include <QSerialPort>
+
+#include <algorithm>
+
+#ifdef __linux__
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace {
 
@@ -21,6 +27,22 @@ QSerialPort::StopBits ToQt(StopBits stopBits)
     return stopBits == StopBits::Two ? QSerialPort::TwoStop : QSerialPort::OneStop;
 }
 
+// USB serial adapters hold short answers back for their latency timer (16 ms
+// on the common FTDI chips), and every exchange of the tool is a short one:
+// ask the driver for low latency. A device that has no such setting (a
+// pseudo-terminal) or refuses it is used as it is.
+void AskForLowLatency([[maybe_unused]] QSerialPort& port)
+{
+#ifdef __linux__
+    const int descriptor = int(port.handle());
+    serial_struct serial{};
+    if (::ioctl(descriptor, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY) != 0)
+        return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(descriptor, TIOCSSERIAL, &serial);
+#endif
+}
+
 }  // namespace
 
 QtPortBackend::QtPortBackend() = default;
@@ -29,21 +51,27 @@ QtPortBackend::~QtPortBackend() = default;
 bool QtPortBackend::Open(const std::string& device, const LineSettings& settings)
 {
     Close();
-    if (device.empty())
+    openError.clear();
+    if (device.empty()) {
+        openError = "No device";
         return false;
+    }
     auto candidate = std::make_unique<QSerialPort>();
     candidate->setPortName(QString::fromStdString(device));
     // Qt opens the device exclusively (a lock file and TIOCEXCL on Unix, no
     // sharing on Windows) and in raw mode: no end-of-file, no replacement or
     // stripping of characters.
-    if (!candidate->open(QIODevice::ReadWrite))
+    if (!candidate->open(QIODevice::ReadWrite)) {
+        openError = candidate->errorString().toStdString();
         return false;
+    }
     const bool configured = candidate->setBaudRate(settings.baudRate)
         && candidate->setDataBits(QSerialPort::Data8)
         && candidate->setParity(ToQt(settings.parity))
         && candidate->setStopBits(ToQt(settings.stopBits))
         && candidate->setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
+        openError = "The line settings were refused: " + candidate->errorString().toStdString();
         candidate->close();
         return false;
     }
@@ -52,6 +80,7 @@ bool QtPortBackend::Open(const std::string& device, const LineSettings& settings
     candidate->setDataTerminalReady(true);
     candidate->setRequestToSend(false);
     candidate->clearError();
+    AskForLowLatency(*candidate);
     port = std::move(candidate);
     return true;
 }

@@ -18,6 +18,7 @@ public:
     ~QtPortBackend() override;
 
     bool Open(const std::string& device, const LineSettings& settings) override;
+    std::string OpenError() const override { return openError; }
     void Close() override;
     bool IsOpen() const override;
     bool Write(std::span<const std::uint8_t> bytes) override;
@@ -28,4 +29,5 @@ public:
 
 private:
     std::unique_ptr<QSerialPort> port;
+    std::string openError;
 };

@@ -1,0 +1,143 @@
+#include "link/PortDiagnosis.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace {
+
+constexpr const char* kPortsHint = "mirelle-cli ports lists them";
+
+std::string PresentList(const std::vector<SerialPortEntry>& present)
+{
+    if (present.empty()) {
+#ifdef _WIN32
+        return "no serial port is present";
+#else
+        return "no serial port is present: a USB adapter appears as /dev/ttyUSB0 or /dev/ttyACM0 once plugged in";
+#endif
+    }
+    std::string list = "the serial ports present are ";
+    for (std::size_t i = 0; i < present.size(); ++i)
+        list += (i == 0 ? "" : ", ") + present[i].device;
+    return list + " (" + kPortsHint + ")";
+}
+
+#ifndef _WIN32
+std::optional<PortLockHolder> LiveLockHolder(const std::string& device)
+{
+    for (const std::string& candidate : PortLockFileCandidates(device)) {
+        const QString path = QString::fromStdString(candidate);
+        if (!QFileInfo::exists(path))
+            continue;
+        QLockFile lock(path);
+        qint64 pid = 0;
+        QString host, program;
+        if (!lock.getLockInfo(&pid, &host, &program) || pid <= 0)
+            continue;
+        // A lock of a program that has gone is stale: Qt takes it over.
+        if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+            continue;
+        return PortLockHolder{pid, program.toStdString()};
+    }
+    return std::nullopt;
+}
+#endif
+
+}  // namespace
+
+std::string PortDiagnosis::Text() const
+{
+    return remedy.empty() ? reason : reason + " \u2014 " + remedy;
+}
+
+std::vector<std::string> PortLockFileCandidates(const std::string& device)
+{
+    // As Qt SerialPort names and places its lock: the device without
+    // "/dev/", its slashes as underscores, behind "LCK..".
+    QString name = QString::fromStdString(device);
+    if (name.startsWith("/dev/"))
+        name = name.mid(5);
+    name.replace('/', '_');
+    static const char* const folders[] = {"/var/lock",      "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                                          "/tmp",           "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
+    std::vector<std::string> candidates;
+    for (const char* folder : folders)
+        candidates.push_back(std::string(folder) + "/LCK.." + name.toStdString());
+    const QString temp = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    if (!temp.isEmpty())
+        candidates.push_back(QDir(temp).filePath("LCK.." + name).toStdString());
+    return candidates;
+}
+
+PortPathFacts ExaminePortPath(const std::string& device)
+{
+    PortPathFacts facts;
+#ifdef _WIN32
+    for (const SerialPortEntry& entry : ListSerialPorts())
+        facts.exists = facts.exists || entry.device == device;
+    facts.characterDevice = facts.exists;
+    facts.readWrite = true;
+#else
+    struct stat status {};
+    if (::stat(device.c_str(), &status) != 0)
+        return facts;
+    facts.exists = true;
+    facts.characterDevice = S_ISCHR(status.st_mode);
+    facts.directory = S_ISDIR(status.st_mode);
+    facts.readWrite = ::access(device.c_str(), R_OK | W_OK) == 0;
+    if (const group* owner = ::getgrgid(status.st_gid))
+        facts.group = owner->gr_name;
+    if (facts.characterDevice)
+        facts.lockHolder = LiveLockHolder(device);
+#endif
+    return facts;
+}
+
+PortDiagnosis ClassifyPortFailure(const PortPathFacts& facts, const std::string& systemError,
+                                  const std::vector<SerialPortEntry>& present)
+{
+    if (!facts.exists)
+        return {PortTrouble::NoDevice, "No such device", "is the adapter plugged in? " + PresentList(present)};
+    if (!facts.characterDevice) {
+        const char* what = facts.directory ? "a directory" : "a file";
+        return {PortTrouble::NotADevice, std::string("Not a serial port (") + what + ")",
+                "choose the port's device again: " + PresentList(present)};
+    }
+    if (facts.lockHolder) {
+        const std::string who = (facts.lockHolder->program.empty() ? "another program" : facts.lockHolder->program)
+            + " (process " + std::to_string(facts.lockHolder->pid) + ")";
+        return {PortTrouble::Busy, "Busy: held by " + who, "close it, or choose another port"};
+    }
+    if (!facts.readWrite) {
+        if (facts.group.empty() || facts.group == "root")
+            return {PortTrouble::NoPermission, "Permission denied", "ask for read and write access to the device"};
+        return {PortTrouble::NoPermission, "Permission denied",
+                "add yourself to the " + facts.group + " group: sudo usermod -aG " + facts.group
+                    + " $USER, then log in again"};
+    }
+    return {PortTrouble::Other, systemError.empty() ? std::string("Could not be opened") : systemError, ""};
+}
+
+PortDiagnosis DiagnosePortFailure(const std::string& device, const std::string& systemError)
+{
+    const PortPathFacts facts = ExaminePortPath(device);
+    const bool needsList = !facts.exists || !facts.characterDevice;
+    return ClassifyPortFailure(facts, systemError, needsList ? ListSerialPorts() : std::vector<SerialPortEntry>{});
+}
+
+std::string PortFailureText(const std::string& portName, const std::string& device, const PortDiagnosis& diagnosis)
+{
+    const std::string port = portName == device || portName.empty() ? device : portName + " (" + device + ")";
+    return port + ": " + diagnosis.Text();
+}
