@@ -118,7 +118,7 @@ void TPortDevicesForm::ShowRows()
         std::string state = DevicePresent(device) ? "present" : "not present";
         const std::string resolved = ResolvedDevice(device);
         if (resolved != device)
-            state = resolved.substr(resolved.find_last_of('/') + 1) + ", " + state;
+            state = resolved + ", " + state;
         const bool selected = name == selection.SelectedName();
         if (selected && link.State() == LinkState::NotAvailable)
             state = PortFailureText(name, device, DiagnosePortFailure(device, {}));
