@@ -11,3 +11,18 @@ std::string LinkStatusText(LinkState state, const std::string& portName)
     }
     return {};
 }
+
+std::string LinkStatusHint(LinkState state, const std::string& portName, const std::string& device,
+                           const std::string& failure)
+{
+    const std::string port = portName + " (" + device + ")";
+    switch (state) {
+    case LinkState::Closed: return "No port is open: choose the machine's port in File > Serial port configuration";
+    case LinkState::NotAvailable: return failure.empty() ? port + ": could not be opened" : failure;
+    case LinkState::NoAnswer:
+        return port + " is open, but the machine does not answer: check that it is switched on and its cable, "
+                      "and that \"Force programming mode\" was not held when it was powered up";
+    case LinkState::Ready: return port + ": the machine answers";
+    }
+    return {};
+}

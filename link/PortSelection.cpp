@@ -1,6 +1,7 @@
 #include "link/PortSelection.h"
 
 #include "link/DeviceLink.h"
+#include "link/SerialPortList.h"
 #include "link/Settings.h"
 
 PortSelection::PortSelection(DeviceLink& link, std::string& portName) : link(link), portName(portName) {}
@@ -39,6 +40,16 @@ std::optional<int> PortSelection::Pick(std::optional<int> item)
     const auto selected = ApplyPort();
     SavePortSetting();
     return selected;
+}
+
+std::optional<int> PortSelection::ChooseDevice(int item, const std::string& device)
+{
+    const std::string name = PortNameOfItem(item);
+    const std::string stable = StableNameOf(device);
+    WriteSetting(SettingName::PortDevice(name), stable.empty() ? device : stable);
+    if (name == portName)
+        return ApplyPort();
+    return PortNumber(portName);
 }
 
 std::string PortNameOfItem(int item)
@@ -85,4 +96,17 @@ std::string PortDeviceHint(const std::string& portName)
         return portName + " is " + device + " (set by " + where + ")";
     return portName + " is " + device + "; to use another device, set " + where;
 #endif
+}
+
+std::string PortItemHint(const std::string& portName, const std::string& failure)
+{
+    const std::string device = ResolvePortDevice(portName);
+    std::string hint = portName + " is " + device;
+    const std::string resolved = ResolvedDevice(device);
+    if (resolved != device)
+        hint += " (" + resolved + ")";
+    hint += DevicePresent(device) ? ", present now" : ", not present now";
+    if (!failure.empty())
+        hint += "\n" + failure;
+    return hint + "\nIts context menu chooses another device (Serial port devices).";
 }

@@ -33,6 +33,14 @@ public:
     // applied, the choice stored whether or not the port opened. The item
     // to select.
     std::optional<int> Pick(std::optional<int> item);
+    // The technician chose `device` for item 1 .. 8: it is stored as
+    // Ports/comN (the stable name of a USB device where the system has one,
+    // so that the choice survives re-plugging), and when that name is the
+    // selected port it is opened at once, as a pick opens it. Throws
+    // SettingsError when the store refuses. The item to select.
+    std::optional<int> ChooseDevice(int item, const std::string& device);
+    // The name of the selected port ("com1" .. "com8"), or empty.
+    const std::string& SelectedName() const { return portName; }
 
 private:
     DeviceLink& link;
@@ -54,3 +62,8 @@ PortAddress ResolvePort(const std::string& portName);
 // on Linux where to point it elsewhere ("com3 is /dev/ttyS2; to use another
 // device, set Ports/com3 in ~/.config/Orvane/Quorvex.conf").
 std::string PortDeviceHint(const std::string& portName);
+
+// What a port item tells of its name: the device it stands for and whether
+// it is present now, why it failed to open when `failure` says so, and that
+// its context menu chooses another device.
+std::string PortItemHint(const std::string& portName, const std::string& failure = {});

@@ -4,6 +4,7 @@
 #include "app/ui/MainForm.h"
 #include "console/ui/EmulForm.h"
 #include "link/ui/ConfigForm.h"
+#include "link/ui/PortDevicesForm.h"
 #include "procedures/ui/BootForm.h"
 #include "procedures/ui/ProcedureForm.h"
 
@@ -19,6 +20,7 @@ LoaderWindows::LoaderWindows(LoaderWindows&&) noexcept = default;
 
 LoaderWindows::~LoaderWindows()
 {
+    devices.reset();
     console.reset();
     user.reset();
     factory.reset();
@@ -36,7 +38,13 @@ LoaderWindows CreateLoaderWindows(const ToolContext& context, Prompts& prompts, 
     windows.factory = std::make_unique<TProgramFactoryForm>(windows.main.get());
     windows.user = std::make_unique<TProgramUserForm>(windows.main.get());
     windows.console = std::make_unique<TEmulForm>(context.link, context.Targets(), prompts);
+    // Beside the port dialog, not one of the behaviour's windows: created last.
+    windows.devices = std::make_unique<TPortDevicesForm>(context.link, context.portName, prompts, windows.main.get());
+    TConfigForm* config = windows.config.get();
+    TPortDevicesForm* devices = windows.devices.get();
+    config->OnChooseDevice([devices](int item) { devices->ShowFor(item); });
+    devices->OnChosen([config] { config->ShowPorts(); });
     windows.main->AttachDialogs({windows.config.get(), windows.boot.get(), windows.factory.get(), windows.user.get(),
-                                 windows.console.get()});
+                                 windows.console.get(), windows.devices.get()});
     return windows;
 }

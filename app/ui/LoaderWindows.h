@@ -7,6 +7,7 @@ class TBootForm;
 class TConfigForm;
 class TEmulForm;
 class TMainForm;
+class TPortDevicesForm;
 class TProgramFactoryForm;
 class TProgramUserForm;
 struct ToolContext;
@@ -23,6 +24,7 @@ struct LoaderWindows {
     std::unique_ptr<TProgramFactoryForm> factory;
     std::unique_ptr<TProgramUserForm> user;
     std::unique_ptr<TEmulForm> console;
+    std::unique_ptr<TPortDevicesForm> devices;
 
     LoaderWindows();
     LoaderWindows(LoaderWindows&&) noexcept;

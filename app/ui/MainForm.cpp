@@ -9,7 +9,10 @@
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
 #include "images/UserImage.h"
+#include "link/PortDiagnosis.h"
+#include "link/PortSelection.h"
 #include "link/ui/ConfigForm.h"
+#include "link/ui/PortDevicesForm.h"
 #include "procedures/ui/BootForm.h"
 #include "procedures/ui/ProcedureForm.h"
 
@@ -58,6 +61,7 @@ TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool develope
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(ui->SerialConfigMenu, &QAction::triggered, this, &TMainForm::SerialConfigMenuClick);
+    connect(ui->SerialDevicesMenu, &QAction::triggered, this, &TMainForm::SerialDevicesMenuClick);
     connect(ui->ExitMenu, &QAction::triggered, this, &TMainForm::ExitMenuClick);
     connect(ui->EmulatorMenu, &QAction::triggered, this, &TMainForm::EmulatorMenuClick);
     connect(ui->RefreshButton, &QPushButton::clicked, this, [this] { RefreshScreenInfo(ui->RefreshButton); });
@@ -123,7 +127,18 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::Timer1Timer()
 {
-    statusLine->setText(QString::fromStdString(LinkStatusText(context.link.State(), context.portName)));
+    const LinkState state = context.link.State();
+    statusLine->setText(QString::fromStdString(LinkStatusText(state, context.portName)));
+    // The tool tip says why, and what to do; made again only when the state or the port changed.
+    const std::string hintOf = std::to_string(int(state)) + context.portName;
+    if (hintOf != statusHintOf) {
+        statusHintOf = hintOf;
+        const std::string device = ResolvePortDevice(context.portName);
+        const std::string failure = state == LinkState::NotAvailable
+            ? PortFailureText(context.portName, device, DiagnosePortFailure(device, {}))
+            : std::string();
+        statusLine->setToolTip(QString::fromStdString(LinkStatusHint(state, context.portName, device, failure)));
+    }
     ui->RtsCheckBox->setChecked(context.link.Rts());
 }
 
@@ -132,6 +147,11 @@ void TMainForm::SerialConfigMenuClick()
     dialogs.config->show();
     dialogs.config->raise();
     dialogs.config->activateWindow();
+}
+
+void TMainForm::SerialDevicesMenuClick()
+{
+    dialogs.devices->ShowFor(0);
 }
 
 void TMainForm::ExitMenuClick()

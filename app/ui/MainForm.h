@@ -19,6 +19,7 @@ class Prompts;
 class QLabel;
 class TBootForm;
 class TConfigForm;
+class TPortDevicesForm;
 class TEmulForm;
 class TProcedureForm;
 class TProgramFactoryForm;
@@ -31,6 +32,7 @@ struct LoaderDialogs {
     TProgramFactoryForm* factory = nullptr;
     TProgramUserForm* user = nullptr;
     TEmulForm* console = nullptr;
+    TPortDevicesForm* devices = nullptr;
 };
 
 // The main window: the machine information panel, the user program panel
@@ -62,6 +64,7 @@ private:
     void FormShow();
     void Timer1Timer();
     void SerialConfigMenuClick();
+    void SerialDevicesMenuClick();
     void ExitMenuClick();
     void EmulatorMenuClick();
     void LoadUserButtonClick();
@@ -99,5 +102,6 @@ private:
     LoaderDialogs dialogs;
     QTimer Timer1{this};
     QLabel* statusLine;
+    std::string statusHintOf;  // the state and port the status line's tool tip was made for
     bool shownOnce = false;
 };

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,12 @@ public:
     TConfigForm(DeviceLink& link, std::string& portName, Prompts& prompts, QWidget* parent = nullptr);
     ~TConfigForm() override;
 
+    // What each item's context menu calls to choose the device of its name
+    // (the "Serial port devices" dialog, for item 1 .. 8).
+    void OnChooseDevice(std::function<void(int)> choose) { chooseDevice = std::move(choose); }
+    // After a device was chosen: the selection and the items' hints again.
+    void ShowPorts();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void reject() override;
@@ -35,8 +42,11 @@ private:
     void CloseButtonClick();
     void ShowSelection(std::optional<int> item);
     void ShowDeviceHints();
+    void ComRadioButtonContextMenu(int item, const QPoint& at);
 
     std::unique_ptr<Ui::ConfigForm> ui;
     QButtonGroup* items;
     PortSelection selection;
+    DeviceLink& link;
+    std::function<void(int)> chooseDevice;
 };

@@ -6,8 +6,11 @@
 #include "link/ui/ConfigForm.h"
 #include "sim/ModelPortBackend.h"
 #include "WindowsFixture.h"
+#include "link/ui/PortDevicesForm.h"
 
+#include <QComboBox>
 #include <QRadioButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -123,9 +126,35 @@ TEST_F(ConfigFormTest, EachItemTellsTheDeviceItsNameStandsFor)
     ModelWindows w;
     const QString usb = w.windows.config->findChild<QRadioButton*>("Com1RadioButton")->toolTip();
     const QString serial = w.windows.config->findChild<QRadioButton*>("Com3RadioButton")->toolTip();
-    EXPECT_TRUE(usb.startsWith("com1 is /dev/ttyUSB0")) << usb.toStdString();
-    EXPECT_TRUE(serial.startsWith("com3 is /dev/ttyS2; to use another device, set Ports/com3 in ")) << serial.toStdString();
+    EXPECT_TRUE(usb.startsWith("com1 is /dev/ttyUSB0, ")) << usb.toStdString();
+    EXPECT_TRUE(serial.startsWith("com3 is /dev/ttyS2, ")) << serial.toStdString();
+    EXPECT_TRUE(serial.contains("present now") && serial.contains("context menu chooses another device"))
+        << serial.toStdString();
     EXPECT_TRUE(w.windows.config->findChild<QWidget*>("ComRadioGroup")->toolTip().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ConfigFormTest, ADeviceChosenForTheSelectedNameIsStoredAndOpened)
+{
+    ModelWindows w;
+    Pick(w, 2);
+    const std::string device = "/tmp/mirelle-chosen-device";
+    auto* row = w.windows.devices->findChild<QComboBox*>("Com2DeviceComboBox");
+    ASSERT_NE(row, nullptr);
+    w.m.link.ClosePort();
+    row->setEditText(QString::fromStdString(device));
+    QTest::keyClick(row, Qt::Key_Return);
+
+    std::string stored;
+    ASSERT_TRUE(ReadSetting("Ports/com2", stored));
+    EXPECT_EQ(stored, device);
+    EXPECT_EQ(w.m.link.State(), LinkState::Ready);
+    EXPECT_EQ(w.m.backend->Device(), device);
+    const QString hint = w.windows.config->findChild<QRadioButton*>("Com2RadioButton")->toolTip();
+    EXPECT_TRUE(hint.startsWith(QString::fromStdString("com2 is " + device + ", not present now"))) << hint.toStdString();
 }
 
 }  // namespace
