@@ -135,7 +135,7 @@ void TMainForm::Timer1Timer()
         statusHintOf = hintOf;
         const std::string device = ResolvePortDevice(context.portName);
         const std::string failure = state == LinkState::NotAvailable
-            ? PortFailureText(context.portName, device, DiagnosePortFailure(device, {}))
+            ? PortFailureText(context.portName, device, context.link.OpenFailure())
             : std::string();
         statusLine->setToolTip(QString::fromStdString(LinkStatusHint(state, context.portName, device, failure)));
     }

@@ -79,7 +79,7 @@ void TConfigForm::ShowDeviceHints()
         std::string failure;
         if (name == selection.SelectedName() && link.State() == LinkState::NotAvailable) {
             const std::string device = ResolvePortDevice(name);
-            failure = PortFailureText(name, device, DiagnosePortFailure(device, {}));
+            failure = PortFailureText(name, device, link.OpenFailure());
         }
         button->setToolTip(QString::fromStdString(PortItemHint(name, failure)));
     }

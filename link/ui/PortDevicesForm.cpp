@@ -121,7 +121,7 @@ void TPortDevicesForm::ShowRows()
             state = resolved + ", " + state;
         const bool selected = name == selection.SelectedName();
         if (selected && link.State() == LinkState::NotAvailable)
-            state = PortFailureText(name, device, DiagnosePortFailure(device, {}));
+            state = PortFailureText(name, device, link.OpenFailure());
         else if (selected)
             state += ", selected";
         row.state->setText(Text(state));
