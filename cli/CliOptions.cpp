@@ -63,6 +63,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             std::optional<std::string> count;
             if (!value(count) || !(options.reads = ReadCount(*count)))
                 return fail("--reads needs a count of reads (0 or more)");
+        } else if (word == "--erase-timeout") {
+            std::optional<std::string> text;
+            std::optional<unsigned> seconds;
+            if (!value(text) || !(seconds = ReadCount(*text)))
+                return fail("--erase-timeout needs a number of seconds");
+            options.eraseTimeout = std::chrono::seconds(*seconds);
         } else if (word.starts_with("--"))
             return fail("unknown option '" + word + "'");
         else
@@ -101,6 +107,9 @@ Options:
                   instead of going by its extension
   --symbols FILE  console: load this symbol file (.tfs) before the first line
   --reads N       console: a watch stops after N reads instead of at Ctrl-C
+  --erase-timeout SECONDS
+                  download, factory: an erase phase that lasts longer ends the
+                  download with "Erase timed out" (default 60)
 
 Commands:
 )";

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
 
 // mirelle-cli [--port NAME] [--json] [--trace] [--yes] [--kind K] [--symbols FILE]
-//             [--reads N] COMMAND [ARGUMENT...]
+//             [--reads N] [--erase-timeout SECONDS] COMMAND [ARGUMENT...]
 struct CliOptions {
     std::optional<std::string> port;     // --port; otherwise MIRELLE_PORT, else the stored "ComPort"
     bool json = false;                   // --json
@@ -14,6 +15,7 @@ struct CliOptions {
     std::optional<std::string> kind;     // --kind user|factory|boot|symbols
     std::optional<std::string> symbols;  // --symbols FILE
     std::optional<unsigned> reads;       // --reads N; otherwise a watch reads until Ctrl-C
+    std::chrono::seconds eraseTimeout{60};  // --erase-timeout: the longest erase phase of a download
     bool help = false;
     std::string command;
     std::vector<std::string> arguments;

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/Signals.h"
 
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
                 std::FILE* err)
@@ -16,5 +17,6 @@ ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context
     }
     CliSession session(commandLine.options, context, in, out, err);
     const CliCommand* command = FindCliCommand(commandLine.options.command);
-    return command->run(session, commandLine.options.arguments);
+    const ExitCode code = command->run(session, commandLine.options.arguments);
+    return StopSignals::Requested() ? session.EndAfterStop() : code;
 }

@@ -1,9 +1,11 @@
 #include "cli/CliSession.h"
 
 #include "app/readout/MachinePanel.h"
-#include "cli/Interrupt.h"
 #include "cli/MachineInfoJson.h"
 #include "cli/Progress.h"
+#include "cli/Signals.h"
+#include "cli/StoppableBackend.h"
+#include "common/TextFormat.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
 #include "link/PortDiagnosis.h"
@@ -24,7 +26,24 @@ std::string Printable(const std::string& latin1)
     return QString::fromLatin1(latin1.data(), qsizetype(latin1.size())).toStdString();
 }
 
+// The longest part of a line of `in` that is kept; the rest of a longer line
+// is read and dropped. The console cuts a command far shorter.
+constexpr std::size_t kLineLimit = 64 * 1024;
+
 }  // namespace
+
+std::string EscapedControls(const std::string& latin1)
+{
+    std::string shown;
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0))
+            shown += FormatText("\\x%02X", unsigned(byte));
+        else
+            shown += c;
+    }
+    return shown;
+}
 
 CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
                        std::FILE* err)
@@ -34,14 +53,15 @@ CliSession::CliSession(const CliOptions& options, const ToolContext& context, st
 
 void CliSession::Say(const std::string& latin1Line)
 {
-    std::fprintf(out, "%s\n", Printable(latin1Line).c_str());
-    std::fflush(out);  // results keep their place among progress lines
+    SayUtf8(Printable(latin1Line));
 }
 
 void CliSession::SayUtf8(const std::string& utf8Line)
 {
+    if (StopSignals::Requested())
+        return;  // the run ends with "Aborted" alone
     std::fprintf(out, "%s\n", utf8Line.c_str());
-    std::fflush(out);
+    std::fflush(out);  // results keep their place among progress lines
 }
 
 void CliSession::Note(const std::string& latin1Line)
@@ -52,6 +72,8 @@ void CliSession::Note(const std::string& latin1Line)
 
 void CliSession::Complain(const std::string& line)
 {
+    if (StopSignals::Requested())
+        return;  // what fails after a stop fails because of it
     std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
 }
 
@@ -61,9 +83,13 @@ bool CliSession::ReadLine(std::string& line)
     int c = std::fgetc(in);
     if (c == EOF)
         return false;
-    for (; c != EOF && c != '\n'; c = std::fgetc(in))
-        line += char(c);
-    return true;
+    // A stop ends the line too: a read of the terminal returns at once
+    // (EINTR), and a line without an end (/dev/zero) is not read for ever.
+    for (; c != EOF && c != '\n' && !StopSignals::Requested(); c = std::fgetc(in)) {
+        if (line.size() < kLineLimit)
+            line += char(c);
+    }
+    return !StopSignals::Requested();
 }
 
 bool CliSession::OpenLink()
@@ -99,23 +125,27 @@ bool CliSession::OpenLink()
 void CliSession::PrintPanel(const MachineInfo& info)
 {
     if (options.json) {
-        std::fputs(MachineInfoJson(info).c_str(), out);
+        if (!StopSignals::Requested())
+            std::fputs(MachineInfoJson(info).c_str(), out);
         return;
     }
+    // The machine's bytes may hold control characters: shown escaped, never
+    // sent to the terminal as they are.
     const MachinePanel panel = FillMachinePanel(info, context.userImage.loaded);
-    Say("Status\t" + panel.statusText);
+    Say("Status\t" + EscapedControls(panel.statusText));
     for (const PanelRow& row : panel.rows)
-        Say(row.caption + "\t" + row.text);
+        Say(row.caption + "\t" + EscapedControls(row.text));
 }
 
 ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText)
 {
     {
-        InterruptGuard interrupt;
+        const StopSignals::ProcedureRunning procedureRunning;
         ProgressDisplay progress(err);
         ProcedureRun run;
+        run.eraseTimeout = options.eraseTimeout;
         run.beforeTick = [](Procedure& running) {
-            if (InterruptGuard::Requested())
+            if (StopSignals::Requested())
                 running.Abort();
         };
         run.afterTick = [&](const Procedure& running) {
@@ -130,9 +160,19 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
     return ExitCodeOf(procedure.Outcome());
 }
 
+ExitCode CliSession::EndAfterStop()
+{
+    if (!StopSignals::Quiet()) {
+        std::clearerr(out);  // a write the stop broke off
+        std::fputs("Aborted\n", out);
+        std::fflush(out);
+    }
+    return ExitCode::Aborted;
+}
+
 std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err)
 {
-    std::unique_ptr<PortBackend> backend = std::make_unique<QtPortBackend>();
+    std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
     if (options.trace)
         backend = std::make_unique<TracingBackend>(std::move(backend), err);
     return backend;

@@ -1,7 +1,7 @@
 #include "cli/CommandHandlers.h"
 
 #include "cli/CliSession.h"
-#include "cli/Interrupt.h"
+#include "cli/Signals.h"
 #include "console/Console.h"
 #include "console/ConsoleHost.h"
 #include "console/Watch.h"
@@ -18,7 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a wait looks for Ctrl-C.
+// How often a wait looks for a stop.
 constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
 
 // The command line keeps no console text and shows no dialog: it refuses the
@@ -90,10 +90,10 @@ std::string WordsLine(std::span<const std::uint32_t> values)
     return line;
 }
 
-// Waits until `until`; false when Ctrl-C came first.
+// Waits until `until`; false when a stop came first.
 bool WaitUntil(Clock::time_point until)
 {
-    while (!InterruptGuard::Requested()) {
+    while (!StopSignals::Requested()) {
         const auto now = Clock::now();
         if (now >= until)
             return true;
@@ -110,7 +110,6 @@ void PollWatch(CliSession& session, const WatchOrder& order, std::optional<unsig
     Watch watch(order);
     if (!watch.Polls())
         return;
-    InterruptGuard interrupt;
     auto next = Clock::now();
     for (unsigned done = 0; !reads || done < *reads; ++done) {
         next += std::chrono::milliseconds(order.interval);
@@ -162,7 +161,7 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
     Console console(session.context.link, symbols, host);
     Outcome outcome;
     if (!lines.empty()) {
-        for (auto line = lines.begin(); line != lines.end() && !outcome.aborted; ++line)
+        for (auto line = lines.begin(); line != lines.end() && !outcome.aborted && !StopSignals::Requested(); ++line)
             RunLine(session, console, host, *line, outcome);
     } else {
         for (std::string line; !outcome.aborted && session.ReadLine(line);)

@@ -2,9 +2,18 @@
 
 #include "app/panels/MachineWrites.h"
 #include "app/readout/MachineInfo.h"
+#include "app/readout/MachinePanel.h"
 #include "cli/CliSession.h"
+#include "cli/Signals.h"
+#include "common/Prompts.h"
 
 #include <QString>
+
+#include <algorithm>
+#include <chrono>
+#include <span>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -27,10 +36,87 @@ ExitCode ExitCodeOf(const FieldWriteOutcome& outcome)
     return ExitCode::MachineRefused;
 }
 
+// The terminal's prompts with their error texts held back, so that the
+// readout after a write can say what became of a write whose reply was lost.
+class HeldErrors final : public Prompts {
+public:
+    explicit HeldErrors(Prompts& prompts) : prompts(prompts) {}
+
+    std::optional<std::string> OpenFile(const OpenFileQuestion& question) override
+    {
+        return prompts.OpenFile(question);
+    }
+    std::optional<std::string> SaveFile(const SaveFileQuestion& question) override
+    {
+        return prompts.SaveFile(question);
+    }
+    bool Confirm(const std::string& caption, const std::string& text) override
+    {
+        return prompts.Confirm(caption, text);
+    }
+    void Error(const std::string& caption, const std::string& text) override { held.push_back({caption, text}); }
+
+    // Shows the texts held so far.
+    void Release()
+    {
+        for (const auto& [caption, text] : held)
+            prompts.Error(caption, text);
+        held.clear();
+    }
+
+private:
+    Prompts& prompts;
+    std::vector<std::pair<std::string, std::string>> held;
+};
+
+// How long the readout after a write whose reply was lost is tried again: a
+// late reply holds back the answers behind it for a while.
+constexpr auto kLostReplyReadout = std::chrono::seconds(2);
+
+// The readout after a write whose reply was lost, again until it reads the
+// factory data, a stop comes or kLostReplyReadout has passed.
+void ReadoutAfterLostReply(CliSession& session)
+{
+    const ToolContext& context = session.context;
+    const auto until = std::chrono::steady_clock::now() + kLostReplyReadout;
+    do {
+        ReadMachineInfo(context.link, context.machineInfo);
+    } while (!(context.machineInfo.answered && context.machineInfo.factoryInfoRead) && !StopSignals::Requested()
+             && std::chrono::steady_clock::now() < until);
+}
+
+// A write sent whose reply was lost (none, late, corrupted or followed by
+// surplus bytes): the readout after it tells. The field reads back as sent:
+// done. Something else: the machine holds that. Still blank, or no readout:
+// "No answer".
+ExitCode LostReply(CliSession& session, OnceOnlyField field, const std::vector<std::uint8_t>& sent,
+                   HeldErrors& errors)
+{
+    const MachineInfo& info = session.context.machineInfo;
+    const bool serial = field == OnceOnlyField::SerialNumber;
+    const bool written = serial ? info.serialWritten : info.nameWritten;
+    if (!info.answered || !info.factoryInfoRead || !written) {
+        errors.Release();
+        return ExitCode::NoAnswer;
+    }
+    const std::span<const std::uint8_t> held = serial ? std::span<const std::uint8_t>(info.serialNumber)
+                                                      : std::span<const std::uint8_t>(info.machineName);
+    const char* name = serial ? "Serial number" : "Machine name";
+    if (std::ranges::equal(held, sent)) {
+        session.Say("Done");
+        session.Say(std::string("The reply to the write was lost : ") + name + " reads back as written");
+        return ExitCode::Done;
+    }
+    session.Say(std::string("The reply to the write was lost : ") + name + " reads back as '"
+                + EscapedControls(FieldText(held.data(), held.size())) + "', not as written");
+    return ExitCode::MachineRefused;
+}
+
 // The window's "Write it !" from the command line. Its own part: the readout
 // the window has had before (here only once the text is accepted and a
 // confirmation can be had), the lines the window shows no box for, and the
-// readout after, as the window's, here silent.
+// readout after, as the window's, here silent unless the write's reply was
+// lost.
 ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& argument)
 {
     const ToolContext& context = session.context;
@@ -48,10 +134,16 @@ ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& 
         return true;
     };
     // Characters, not bytes: the argument in the terminal's encoding.
-    const FieldWriteOutcome outcome = MachineControls(context).Write(
-        OnceOnlyWrite(field, QString::fromLocal8Bit(argument)), session.prompts, readoutFirst);
+    const FieldWrite write = OnceOnlyWrite(field, QString::fromLocal8Bit(argument));
+    HeldErrors errors(session.prompts);
+    const FieldWriteOutcome outcome = MachineControls(context).Write(write, errors, readoutFirst);
+    if (outcome.Sent() && outcome.result == WriteResult::NoAnswer) {
+        ReadoutAfterLostReply(session);
+        return LostReply(session, field, write.bytes, errors);
+    }
     if (portUnavailable)
         return ExitCode::PortUnavailable;
+    errors.Release();
     if (outcome.stop == FieldWriteStop::NotConfirmed)
         session.Say("Not written");
     if (outcome.Sent()) {

@@ -2,6 +2,7 @@
 
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
+#include "common/TextFormat.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +18,28 @@ template <std::size_t N>
 QString Latin1(const std::array<std::uint8_t, N>& field)
 {
     return Latin1(FieldText(field.data(), field.size()));
+}
+
+// QJsonDocument escapes the C0 controls (\u001b) but leaves DEL and the C1
+// controls as they are: escaped here too, so that no control reaches a
+// terminal. In its UTF-8 they are the byte 7F and the pairs C2 80 .. C2 9F,
+// found only inside strings.
+std::string EscapedDelAndC1(const QByteArray& json)
+{
+    std::string escaped;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(json[i]);
+        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0u;
+        if (byte == 0x7F) {
+            escaped += "\\u007f";
+        } else if (byte == 0xC2 && next >= 0x80 && next < 0xA0) {
+            escaped += FormatText("\\u%04x", unsigned(next));
+            ++i;
+        } else {
+            escaped += char(byte);
+        }
+    }
+    return escaped;
 }
 
 }  // namespace
@@ -58,5 +81,5 @@ std::string MachineInfoJson(const MachineInfo& info)
         {"factoryDriversText", Latin1(info.factoryDriversText)},
         {"driversText", Latin1(info.driversText)},
     };
-    return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+    return EscapedDelAndC1(QJsonDocument(object).toJson(QJsonDocument::Indented));
 }

@@ -1,5 +1,7 @@
 #include "cli/TerminalPrompts.h"
 
+#include "cli/Signals.h"
+
 #include <QString>
 
 #include <unistd.h>
@@ -28,12 +30,13 @@ bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
 {
     if (yes)
         return true;
-    if (!CanConfirm())
+    if (!CanConfirm() || StopSignals::Requested())
         return false;
     std::fprintf(err, "%s [y/N] ", text.c_str());
     std::fflush(err);
     char line[64] = {};
-    if (!std::fgets(line, sizeof line, in))
+    // A stop while waiting: No.
+    if (!StopSignals::WaitForInput(in) || !std::fgets(line, sizeof line, in) || StopSignals::Requested())
         return false;
     const QString answer = QString::fromLocal8Bit(line).trimmed().toLower();
     return answer == "y" || answer == "yes";
@@ -41,6 +44,8 @@ bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
 
 void TerminalPrompts::Error(const std::string&, const std::string& text)
 {
+    if (StopSignals::Requested())
+        return;  // the run ends with "Aborted" alone
     std::fprintf(out, "%s\n", text.c_str());
     std::fflush(out);
 }

@@ -2,6 +2,7 @@
 #include "app/ToolContext.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSession.h"
+#include "cli/Signals.h"
 #include "link/DeviceLink.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    // First and last: a stop at any moment ends the run through the port's close.
+    const StopSignals stops;
     QCoreApplication app(argc, argv);
     const ParsedCommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     // The one link of this run, over the port backend the options ask for.

@@ -87,6 +87,12 @@ void FlashDownload::Abort()
     programming = false;
 }
 
+void FlashDownload::EraseTimedOut()
+{
+    if (erasing)
+        Fail(Result::EraseTimedOut);
+}
+
 void FlashDownload::EraseTick()
 {
     if (!eraseSent) {
@@ -173,6 +179,9 @@ void FlashDownload::Fail(Result kind, std::uint8_t status)
         break;
     case Result::Aborted:
         resultText = "Aborted";
+        break;
+    case Result::EraseTimedOut:
+        resultText = "Erase timed out";
         break;
     default:
         break;

@@ -40,6 +40,8 @@ public:
 
     void Tick() override;
     void Abort() override;
+    bool Erasing() const override { return erasing; }
+    void EraseTimedOut() override;
     bool IsFinished() const override { return result != Result::NotDone; }
     Result Outcome() const override { return result; }
     const std::string& ResultText() const override { return resultText; }

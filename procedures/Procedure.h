@@ -8,7 +8,7 @@ class DeviceLink;
 
 // How a procedure ended. The texts that go with them are the procedure's
 // ResultText(): "Done", "No answer", "bad status while erasing : 0x%02X",
-// "bad status while programming : 0x%02X", "Aborted".
+// "bad status while programming : 0x%02X", "Aborted", "Erase timed out".
 enum class ProcedureResult {
     NotDone,        // still running (or closed before its end)
     Done,           // everything sent or written
@@ -17,6 +17,7 @@ enum class ProcedureResult {
     ProgramStatus,  // ProgramFlashBlock reported a non-zero status
     Aborted,        // the Abort button, Esc or Ctrl-C
     WriteFailed,    // the port did not take the bytes of an unanswered stream
+    EraseTimedOut,  // the erase phase outlasted the bound of its run (the command line's --erase-timeout)
 };
 
 // A range and a position in it, as a progress bar shows them.
@@ -45,6 +46,12 @@ public:
     // The Abort button, Esc or Ctrl-C: the next tick ends the procedure with
     // "Aborted". Nothing once finished.
     virtual void Abort() = 0;
+    // In its erase phase: erasing, or polling the machine until an erase is
+    // done. A procedure without one never is.
+    virtual bool Erasing() const { return false; }
+    // Ends the erase phase that outlasted its bound at once, with "Erase
+    // timed out": nothing more is sent. Nothing outside the erase phase.
+    virtual void EraseTimedOut() {}
 
     virtual bool IsFinished() const = 0;
     virtual ProcedureResult Outcome() const = 0;

@@ -18,10 +18,20 @@ ProcedureResult RunProcedure(Procedure& procedure, std::string& resultText, cons
     const LinkOwner owner(procedure.Link());
     resultText = procedure.ResultText();
     procedure.Start();
+    std::optional<std::chrono::nanoseconds> eraseStart;
     while (!procedure.IsFinished()) {
         if (run.beforeTick)
             run.beforeTick(procedure);
         const auto tickStart = run.clock.now();
+        if (!procedure.Erasing()) {
+            eraseStart.reset();
+        } else if (!eraseStart) {
+            eraseStart = tickStart;
+        }
+        if (eraseStart && run.eraseTimeout && tickStart - *eraseStart >= *run.eraseTimeout) {
+            procedure.EraseTimedOut();
+            break;
+        }
         procedure.Tick();
         if (run.afterTick)
             run.afterTick(procedure);

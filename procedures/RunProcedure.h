@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 // The clock a procedure run waits on: the real one, or a machine model's.
@@ -21,6 +22,11 @@ struct ProcedureRun {
     };
     Pace pace = Pace::BackToBack;
     ProcedureClock clock = ProcedureClock::Steady();
+    // The longest the erase phase may last, from the tick that finds the
+    // procedure erasing; then it ends with "Erase timed out". None: as long
+    // as the machine stays busy (the window's dialog waits for its Abort
+    // button).
+    std::optional<std::chrono::nanoseconds> eraseTimeout;
     // Called before every tick; may abort the procedure (Ctrl-C).
     std::function<void(Procedure&)> beforeTick;
     // Called after every tick, to show how far the procedure has got.

@@ -7,6 +7,8 @@
 #include "common/TextFormat.h"
 #include "link/DeviceLink.h"
 
+#include <QList>
+
 #include <cstdio>
 
 namespace {
@@ -45,6 +47,12 @@ bool Blank(QChar c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// C0 controls, DEL and C1 controls: bytes a terminal acts on instead of showing.
+bool IsControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
 // Trailing, then leading blanks, tabs, CR and LF removed.
 QString Trimmed(const QString& text)
 {
@@ -78,10 +86,16 @@ FieldBytes PrepareField(OnceOnlyField field, const QString& text)
         result.empty = true;
         return result;
     }
-    for (const QChar c : trimmed) {
-        if (c.unicode() > 0xFF) {
+    // By code point: a character beyond the 16-bit range is one character, named whole.
+    for (const char32_t c : trimmed.toUcs4()) {
+        if (c > 0xFF) {
             result.refusal = FormatText("%s can not hold '%s' (U+%04X) : one byte per character, Latin-1 only",
-                                        texts.name, QString(c).toStdString().c_str(), unsigned(c.unicode()));
+                                        texts.name, QString::fromUcs4(&c, 1).toStdString().c_str(), unsigned(c));
+            return result;
+        }
+        if (IsControl(c)) {
+            result.refusal = FormatText("%s can not hold U+%04X : control characters cannot be shown", texts.name,
+                                        unsigned(c));
             return result;
         }
     }
@@ -101,6 +115,12 @@ FieldBytes PrepareField(OnceOnlyField field, const QString& text)
         std::copy(latin1.begin(), latin1.end(), result.bytes.begin());
         result.bytes[length] = 0;
         result.bytes[std::size_t(texts.length)] = 0;
+    }
+    // Only a field full of 0xFF characters reads as erased flash.
+    if (FieldReadsBlank(result.bytes.data(), result.bytes.size())) {
+        result.refusal = FormatText("%s can not be %d times '\u00FF' (U+00FF) : it would read back as a blank field",
+                                    texts.name, texts.length);
+        result.bytes.clear();
     }
     return result;
 }

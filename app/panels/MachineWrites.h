@@ -24,7 +24,9 @@ enum class OnceOnlyField { SerialNumber, MachineName };
 //   serial number: 9 bytes, the characters right-aligned behind blanks, then a zero byte;
 //   machine name: 33 bytes, the characters, a zero byte, 0xFF up to byte 31, a zero byte at 32.
 // One byte per character: a character outside Latin-1 is refused, as is a
-// text longer than the field (8 or 32 characters) or one that is empty.
+// control character (C0, DEL, C1), a text longer than the field (8 or 32
+// characters), one that is empty, and one whose bytes would read back as a
+// blank field (all of it 0xFF: 'ÿ').
 struct FieldBytes {
     std::vector<std::uint8_t> bytes;
     std::string refusal;  // UTF-8 (it may quote the text); empty when the bytes are there

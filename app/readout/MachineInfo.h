@@ -66,6 +66,10 @@ namespace Readout {
 constexpr unsigned kMaxDriverRecords = 100;
 }  // namespace Readout
 
+// Whether a once-only field's bytes read as blank: exactly its first
+// size - 1 bytes are 0xFF (erased); its last byte is the end mark.
+bool FieldReadsBlank(const std::uint8_t* bytes, std::size_t size);
+
 // "(list cut after 100 records)": closes the text of a list that was cut.
 std::string DriverListCutText();
 

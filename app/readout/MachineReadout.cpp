@@ -40,17 +40,13 @@ void StartReadout(MachineInfo& info)
 }
 
 // Copies a serial number or machine name field and tells whether it is
-// written. The field is blank when exactly its first size - 1 bytes are 0xFF
-// (the last byte is not); a blank field gets a zero first byte so that it
+// written (FieldReadsBlank); a blank field gets a zero first byte so that it
 // reads as empty text.
 template <std::size_t N>
 bool TakeField(std::array<std::uint8_t, N>& field, const std::uint8_t* bytes)
 {
     std::copy_n(bytes, N, field.begin());
-    std::size_t erased = 0;
-    while (erased < N && field[erased] == 0xFF)
-        ++erased;
-    const bool written = erased != N - 1;
+    const bool written = !FieldReadsBlank(field.data(), N);
     if (!written)
         field[0] = 0;
     return written;
@@ -217,6 +213,14 @@ MachineInfo& TheMachineInfo()
 {
     static MachineInfo info;
     return info;
+}
+
+bool FieldReadsBlank(const std::uint8_t* bytes, std::size_t size)
+{
+    std::size_t erased = 0;
+    while (erased < size && bytes[erased] == 0xFF)
+        ++erased;
+    return size > 0 && erased == size - 1;
 }
 
 std::string DriverListCutText()

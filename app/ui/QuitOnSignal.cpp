@@ -42,6 +42,7 @@ void QuitOnSignal()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);  // the terminal it was started from closed
 }
 
 #endif

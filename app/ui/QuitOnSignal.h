@@ -1,6 +1,6 @@
 #pragma once
 
-// Ctrl-C or a SIGTERM ends mirelle-loader as "Exit" does: the event loop
+// Ctrl-C, SIGTERM or SIGHUP ends mirelle-loader as "Exit" does: the event loop
 // ends and the windows and the port close in order. Without it the port of a
 // simulated machine stays locked after the program was stopped from its
 // terminal. Call once, after the application object exists.

@@ -43,6 +43,9 @@ TEST(OnceOnlyFields, BytesAsTheMachineStoresThem)
         {OnceOnlyField::MachineName, "   AB", Name("AB")},  // no byte of the blanks after the zero
         {OnceOnlyField::MachineName, QString(31, 'n'), Name(std::string(31, 'n'))},
         {OnceOnlyField::MachineName, QString(32, 'n'), Bytes(std::string(32, 'n') + zero)},
+        // One 0xFF fewer than a blank field has: written.
+        {OnceOnlyField::SerialNumber, QString(7, QChar(0xFF)), Bytes(" " + std::string(7, '\xFF') + zero)},
+        {OnceOnlyField::MachineName, QString(31, QChar(0xFF)), Name(std::string(31, '\xFF'))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -97,6 +100,19 @@ TEST_F(MachineWritesTest, RefusedTextsShowAnErrorAndSendNothing)
         {OnceOnlyField::MachineName, QString::fromUtf8("\u20ACuro"),
          "Machine name can not hold '\u20AC' (U+20AC) : one byte per character, Latin-1 only"},
         {OnceOnlyField::SerialNumber, "123456789", "Serial number is too long : 9 characters (8 at most)"},
+        // Named by code point, not by half of its surrogate pair.
+        {OnceOnlyField::MachineName, QString::fromUtf8("Line \U0001F600"),
+         "Machine name can not hold '\U0001F600' (U+1F600) : one byte per character, Latin-1 only"},
+        // Control characters: C0 (an inner tab too), DEL and C1.
+        {OnceOnlyField::SerialNumber, "SN\x1B[2J", "Serial number can not hold U+001B : control characters cannot be shown"},
+        {OnceOnlyField::MachineName, "Line\t3", "Machine name can not hold U+0009 : control characters cannot be shown"},
+        {OnceOnlyField::MachineName, "Line 3\x7F", "Machine name can not hold U+007F : control characters cannot be shown"},
+        {OnceOnlyField::SerialNumber, QString(QChar(0x9B)) + "1m", "Serial number can not hold U+009B : control characters cannot be shown"},
+        // Bytes that read back as a blank field: every character 0xFF.
+        {OnceOnlyField::SerialNumber, QString(8, QChar(0xFF)),
+         "Serial number can not be 8 times '\u00FF' (U+00FF) : it would read back as a blank field"},
+        {OnceOnlyField::MachineName, QString(32, QChar(0xFF)),
+         "Machine name can not be 32 times '\u00FF' (U+00FF) : it would read back as a blank field"},
     };
     const auto wakeUps = m.machine.WakeCount();
     for (const auto& c : cases) {

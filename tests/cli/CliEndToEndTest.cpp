@@ -1,6 +1,8 @@
 // mirelle-cli as a user runs it: a separate process on a real pseudo-terminal
 // served by mirelle-sim.
+#include "common/FlashMap.h"
 #include "link/QtPortBackend.h"
+#include "support/PseudoTerminal.h"
 #include "support/SimulatorProcess.h"
 
 #include <QFile>
@@ -14,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
+
+#include <unistd.h>
 
 using testing::HasSubstr;
 using testing::StartsWith;
@@ -197,24 +202,100 @@ TEST(CliEndToEnd, ARefusedFileIsNeverSentToTheMachine)
 
 namespace {
 
-TEST(CliEndToEnd, CtrlCAbortsADownloadAsTheAbortButtonDoes)
+// The stops from outside during a download: each aborts it at the next tick
+// as the Abort button does, and the port is closed on the way out, so the
+// next command finds the machine.
+TEST(CliEndToEnd, StopSignalsAbortADownloadAndCloseThePort)
 {
-    SimulatorProcess sim({"--erase-time", "2000"});  // the first erase stays busy a while
+    SimulatorProcess sim({"--erase-time", "5000"});  // the first erase stays busy a while
     ASSERT_FALSE(sim.device.empty());
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        QProcess cli;
+        cli.start(QStringLiteral(MIRELLE_CLI_PATH),
+                  {"--port", QString::fromStdString(sim.device), "download", kSamples + "/sample-user.tbu"});
+        // The signal once the erase phase has shown itself on standard error.
+        cli.setReadChannel(QProcess::StandardError);
+        QByteArray err;
+        while (!err.contains("Erasing...") && cli.waitForReadyRead(10000))
+            err += cli.readAllStandardError();
+        ASSERT_TRUE(err.contains("Erasing...")) << err.toStdString();
+        ::kill(pid_t(cli.processId()), signal);
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), 5);
+        EXPECT_EQ(cli.readAllStandardOutput().toStdString(), "Aborted\n");
+        const CliRun ident = RunCli(sim, {"ident"});
+        EXPECT_EQ(ident.exitCode, 0) << ident.err;
+    }
+}
+
+// Ctrl-C while the confirmation is asked on the terminal ends the read: no
+// write is sent.
+TEST(CliEndToEnd, CtrlCWhileAConfirmationIsAskedWritesNothing)
+{
+    SimulatorProcess sim;
+    ASSERT_FALSE(sim.device.empty());
+    PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.IsValid());
     QProcess cli;
-    cli.start(QStringLiteral(MIRELLE_CLI_PATH),
-              {"--port", QString::fromStdString(sim.device), "download", kSamples + "/sample-user.tbu"});
-    // Interrupt once the erase phase has shown itself on standard error.
+    cli.setStandardInputFile(QString::fromStdString(terminal.SlavePath()));
+    cli.start(QStringLiteral(MIRELLE_CLI_PATH), {"--port", QString::fromStdString(sim.device), "write-serial", "SN-7"});
     cli.setReadChannel(QProcess::StandardError);
     QByteArray err;
-    while (!err.contains("Erasing...") && cli.waitForReadyRead(10000))
+    while (!err.contains("[y/N]") && cli.waitForReadyRead(10000))
         err += cli.readAllStandardError();
-    ASSERT_TRUE(err.contains("Erasing...")) << err.toStdString();
+    ASSERT_TRUE(err.contains("[y/N]")) << err.toStdString();
     ::kill(pid_t(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(10000));
     EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(cli.exitCode(), 5);
     EXPECT_EQ(cli.readAllStandardOutput().toStdString(), "Aborted\n");
+    const CliRun info = RunCli(sim, {"info"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_EQ(Row(info.out, "Serial number :"), "");
+}
+
+// Standard output or standard error a pipe whose reader is gone (`| head`):
+// the run ends without a word, exit code 5, the port closed.
+TEST(CliEndToEnd, AClosedPipeOnTheOutputEndsTheRunQuietly)
+{
+    SimulatorProcess sim;
+    ASSERT_FALSE(sim.device.empty());
+    for (const int closed : {STDOUT_FILENO, STDERR_FILENO}) {
+        SCOPED_TRACE(closed == STDOUT_FILENO ? "standard output" : "standard error");
+        QProcess cli;
+        cli.setChildProcessModifier([closed] {
+            int pipeEnds[2];
+            if (::pipe(pipeEnds) == 0) {
+                ::close(pipeEnds[0]);
+                ::dup2(pipeEnds[1], closed);
+                ::close(pipeEnds[1]);
+            }
+        });
+        cli.start(QStringLiteral(MIRELLE_CLI_PATH), {"--port", QString::fromStdString(sim.device), "--trace", "info"});
+        ASSERT_TRUE(cli.waitForFinished(10000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), 5);
+        const QByteArray other = closed == STDOUT_FILENO ? cli.readAllStandardError() : cli.readAllStandardOutput();
+        EXPECT_FALSE(other.contains("Aborted")) << other.toStdString();
+        EXPECT_FALSE(other.contains("mirelle-cli")) << other.toStdString();
+        EXPECT_EQ(RunCli(sim, {"ident"}).exitCode, 0);
+    }
+}
+
+// An erase phase that never ends (a machine that stays busy, or an erase
+// status that reads busy for ever) ends at --erase-timeout.
+TEST(CliEndToEnd, EraseTimeoutEndsAnEraseThatNeverEnds)
+{
+    for (const QStringList& machine : {QStringList{"--erase-time", "5000"}, QStringList{"--erase-status", "01"}}) {
+        SCOPED_TRACE(machine.join(" ").toStdString());
+        SimulatorProcess sim(machine);
+        ASSERT_FALSE(sim.device.empty());
+        const CliRun download = RunCli(sim, {"--erase-timeout", "1", "download", kSamples + "/sample-user.tbu"});
+        EXPECT_EQ(download.exitCode, 4) << download.err;
+        EXPECT_EQ(download.out, "Erase timed out\n");
+    }
 }
 
 }  // namespace
@@ -254,6 +335,64 @@ TEST(CliEndToEnd, ProvisionsABlankMachine)
     EXPECT_EQ(again.out, "Serial number is already written\n");
     EXPECT_THAT(again.err, testing::Not(HasSubstr("> frame   02 11 7E 0F 02")));
     EXPECT_THAT(again.err, HasSubstr("> frame   02 08 7E 06 04"));  // the readout ran
+}
+
+// A once-only write whose reply was lost (late, corrupted, or with surplus
+// bytes after it) although the machine wrote the field: the readout after it
+// tells. A write that was itself lost leaves the field blank: "No answer".
+TEST(CliEndToEnd, AWriteWhoseReplyWasLostIsJudgedByTheReadoutAfter)
+{
+    struct Case {
+        QStringList fault;  // the write is the ninth request: the identity and seven reads come first
+        int exitCode;
+        std::string out;
+        std::string serial;  // as info shows it after
+    };
+    const std::string lost = "Done\nThe reply to the write was lost : Serial number reads back as written\n";
+    const std::vector<Case> cases{
+        {{"--late", "9:500"}, 0, lost, " SN-0042"},
+        {{"--bad-checksum", "9"}, 0, lost, " SN-0042"},
+        {{"--surplus", "9:10"}, 0, "Done\n", " SN-0042"},  // the reply itself came whole
+        {{"--no-answer", "9"}, 1, "No answer\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault.join(" ").toStdString());
+        SimulatorProcess sim(c.fault);
+        ASSERT_FALSE(sim.device.empty());
+        const CliRun write = RunCli(sim, {"--yes", "write-serial", "SN-0042"});
+        EXPECT_EQ(write.exitCode, c.exitCode) << write.err;
+        EXPECT_EQ(write.out, c.out);
+        EXPECT_EQ(Row(RunCli(sim, {"info"}).out, "Serial number :"), c.serial);
+    }
+}
+
+// A field that holds control bytes (written by another tool, or garbage):
+// info shows them escaped, never raw; --json as JSON escapes them.
+TEST(CliEndToEnd, InfoShowsControlBytesOfAFieldEscaped)
+{
+    QTemporaryDir folder;
+    const QString flash = folder.filePath("flash.bin");
+    {
+        SimulatorProcess sample({"--save-flash", flash});
+        ASSERT_FALSE(sample.device.empty());
+    }
+    QFile file(flash);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray name("A\x1B[2J\x7F\x9B\xE9\0", 9);
+    ASSERT_TRUE(file.seek(0x40 + FlashMap::FactoryData::kMachineName));
+    ASSERT_EQ(file.write(name), name.size());
+    file.close();
+
+    SimulatorProcess sim({"--flash", flash});
+    ASSERT_FALSE(sim.device.empty());
+    const CliRun info = RunCli(sim, {"info"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_EQ(Row(info.out, "Machine name :"), "A\\x1B[2J\\x7F\\x9B\u00E9");
+
+    const CliRun json = RunCli(sim, {"--json", "info"});
+    EXPECT_THAT(json.out, HasSubstr(R"("machineName": "A\u001b[2J\u007f\u009b)"));
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(object["machineName"].toString(), QString::fromLatin1(name.constData()));
 }
 
 TEST(CliEndToEnd, PowerRequestsAndTheBootStream)
@@ -356,6 +495,16 @@ TEST_F(CliEndToEndTest, ConsoleExitCodesAndTheWindowsCommands)
     EXPECT_EQ(served.exitCode, 0);
     EXPECT_EQ(served.err, "File not loaded\n");
     EXPECT_EQ(served.out, "..s9999\nwrite _y 0x00270F = 0x000001 (1)\n");
+}
+
+// A line of a megabyte from standard input runs cut, and the next one after it.
+TEST_F(CliEndToEndTest, ConsoleRunsAnEndlessLineCutAndTheNextOne)
+{
+    const CliRun run = RunCli(sim, {"console"}, "100 = 5" + QByteArray(1 << 20, ' ') + "tail\n100\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "write _y 0x000100 = 0x000005 (5)\nread  _y 0x000100 = 0x000005 (5)\n"
+              "read  _y 0x000100 = 0x000005 (5)\n");
 }
 
 TEST(CliEndToEnd, ConsoleNoAnswerOutranksTheOtherErrorsAndEveryLineRuns)

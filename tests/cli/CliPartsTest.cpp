@@ -70,6 +70,12 @@ TEST(CliOptionsTest, OptionsCommandAndArguments)
     EXPECT_EQ(console.options.reads, 3u);
     EXPECT_FALSE(console.options.json);  // after the command, every word is a line
     EXPECT_THAT(console.options.arguments, testing::ElementsAre("100 watch", "--json"));
+
+    EXPECT_EQ(ParseCommandLine({"download", "a.tbu"}).options.eraseTimeout, std::chrono::seconds(60));
+    EXPECT_EQ(ParseCommandLine({"--erase-timeout", "5", "factory", "a.tbf"}).options.eraseTimeout,
+              std::chrono::seconds(5));
+    EXPECT_EQ(ParseCommandLine({"--erase-timeout", "soon", "download", "a.tbu"}).error,
+              "--erase-timeout needs a number of seconds");
 }
 
 TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
@@ -86,6 +92,8 @@ TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
         {"--reads", "many", "console", "100 watch"},
         {"--reads", "-1", "console"},
         {"--reads"},
+        {"--erase-timeout", "-1", "download", "a.tbu"},
+        {"--erase-timeout"},
     };
     for (const auto& arguments : wrong) {
         CapturedStream out, err;
@@ -96,6 +104,7 @@ TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy)
     CapturedStream out, err;
     EXPECT_EQ(RunCommandLine({"--help"}, out.Get(), err.Get()), ExitCode::Done);
     EXPECT_THAT(out.Text(), HasSubstr("Exit codes"));
+    EXPECT_THAT(out.Text(), HasSubstr("--erase-timeout SECONDS"));
 }
 
 TEST(CliOptionsTest, CheckRefusesAFileItCannotTellTheKindOf)
@@ -124,6 +133,27 @@ TEST(TracingBackendTest, MarksWakeUpsFramesAndTimeOuts)
     EXPECT_THAT(text, HasSubstr("> frame   02 03 7E 01 00 7E\n"));
     EXPECT_THAT(text, HasSubstr("(0 of 14, timed out)"));
     EXPECT_THAT(text, HasSubstr("break"));
+}
+
+// A line of standard input is kept up to 64 KiB, the rest of it read and
+// dropped: a line without an end holds no more memory than that.
+TEST(CliSessionTest, ALineOfInputIsCutAndItsRestDropped)
+{
+    CapturedStream in, out, err;
+    std::fputs(("100 = 5" + std::string(1 << 20, ' ') + "tail\n100\nlast").c_str(), in.Get());
+    std::rewind(in.Get());
+    DeviceLink link(std::make_unique<ScriptedPeer>());
+    const CliOptions options;
+    CliSession session(options, ProcessContext(link), in.Get(), out.Get(), err.Get());
+    std::string line;
+    ASSERT_TRUE(session.ReadLine(line));
+    EXPECT_EQ(line.size(), 64u * 1024);
+    EXPECT_TRUE(line.starts_with("100 = 5 "));
+    ASSERT_TRUE(session.ReadLine(line));
+    EXPECT_EQ(line, "100");
+    ASSERT_TRUE(session.ReadLine(line));
+    EXPECT_EQ(line, "last");
+    EXPECT_FALSE(session.ReadLine(line));
 }
 
 TEST(ProgressDisplayTest, PlainLinesAtEachPhaseAndEveryTenth)

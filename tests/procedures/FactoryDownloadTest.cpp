@@ -2,7 +2,10 @@
 // writes, and how it ends. What it shares with the user download is tested
 // there.
 
+#include "procedures/RunProcedure.h"
 #include "procedures/factory/FactoryDownload.h"
+#include "procedures/user/UserDownload.h"
+#include "support/ModelClock.h"
 #include "support/ModelFixture.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +87,41 @@ TEST(FactoryDownload, EndlessBusyPollsEndOnlyByAbortAndStatusesShowInHex)
     bad.Tick();
     EXPECT_EQ(bad.Outcome(), ProcedureResult::ProgramStatus);
     EXPECT_EQ(bad.ResultText(), "bad status while programming : 0x05");
+}
+
+// A run with a bound on its erase phase ends a download whose erase never
+// ends: a machine that stays busy, and a user area erased in steps of 0.
+TEST(FactoryDownload, ARunsEraseTimeoutEndsAnEraseThatNeverEnds)
+{
+    struct Case {
+        const char* what;
+        std::chrono::milliseconds eraseTime;
+        std::function<std::unique_ptr<Procedure>(DeviceLink&)> start;
+    };
+    const std::vector<Case> cases{
+        {"busy for an hour", std::chrono::hours(1),
+         [](DeviceLink& link) { return std::make_unique<FactoryDownload>(link, std::vector<std::uint32_t>{0xD00000}, Image(10)); }},
+        {"erase step 0", std::chrono::milliseconds(200),
+         [](DeviceLink& link) { return std::make_unique<UserDownload>(link, UserArea{0xD20000, 0x20000, 0}, 0xD20010, Image(10), Image(4)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MachineConfig config;
+        config.eraseTime = c.eraseTime;
+        ModelLink m(config);
+        const auto download = c.start(m.link);
+        ProcedureRun run = ModelPacedRun(m.machine);
+        run.eraseTimeout = std::chrono::seconds(5);
+        std::string resultText;
+        const auto started = m.machine.Now();
+        EXPECT_EQ(RunProcedure(*download, resultText, run), ProcedureResult::EraseTimedOut);
+        EXPECT_EQ(resultText, "Erase timed out");
+        EXPECT_GE(m.machine.Now() - started, std::chrono::seconds(5));
+        EXPECT_LT(m.machine.Now() - started, std::chrono::seconds(6));
+        m.machine.ClearRequestLog();
+        download->Tick();
+        EXPECT_TRUE(m.machine.RequestLog().empty()) << "nothing more is sent";
+    }
 }
 
 }  // namespace

@@ -10,12 +10,17 @@
 #include "WindowsFixture.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QProcess>
 #include <QRadioButton>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -126,6 +131,46 @@ TEST(LoaderProgram, EndToEndAgainstTheSimulatedMachine)
     windows.reset();
     link.ClosePort();
     EXPECT_EQ(sim.Stop(), 0);
+}
+
+// Ctrl-C, SIGTERM and SIGHUP end the window as "Exit" does: a normal exit
+// that closes the port, which the next tool then opens.
+TEST(LoaderProgram, StopSignalsEndItAsExitDoes)
+{
+    SimulatorProcess sim({"--erase-time", "0"});
+    ASSERT_FALSE(sim.device.empty());
+    const QString device = QFileInfo(QString::fromStdString(sim.device)).canonicalFilePath();
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        ClearSettings();
+        StoreSetting("Ports/com2", QString::fromStdString(sim.device));
+        StoreSetting("ComPort", "com2");
+        QProcess loader;
+        loader.start(MIRELLE_LOADER_PATH, {});
+        ASSERT_TRUE(loader.waitForStarted());
+        // The signal once the window holds the port open (one of its descriptors).
+        const QString descriptors = QString("/proc/%1/fd").arg(loader.processId());
+        const auto holdsThePort = [&] {
+            for (const QFileInfo& fd : QDir(descriptors).entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+                if (fd.symLinkTarget() == device)
+                    return true;
+            return false;
+        };
+        QDeadlineTimer deadline(10000);
+        while (!holdsThePort() && !deadline.hasExpired() && !loader.waitForFinished(20)) {
+        }
+        ASSERT_TRUE(holdsThePort()) << loader.readAllStandardError().toStdString();
+        ::kill(pid_t(loader.processId()), signal);
+        ASSERT_TRUE(loader.waitForFinished(10000));
+        EXPECT_EQ(loader.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(loader.exitCode(), 0);
+
+        DeviceLink link(std::make_unique<QtPortBackend>());
+        ASSERT_TRUE(link.OpenPort(sim.device));
+        link.Select(Command::kSelectCode);
+        std::uint32_t hard = 0, flash = 0;
+        EXPECT_TRUE(link.ReadIdentity(hard, flash));
+    }
 }
 
 }  // namespace
