@@ -166,7 +166,7 @@ TEST(LoaderProgram, StopSignalsEndItAsExitDoes)
         EXPECT_EQ(loader.exitCode(), 0);
 
         DeviceLink link(std::make_unique<QtPortBackend>());
-        ASSERT_TRUE(link.OpenPort(sim.device));
+        ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(sim.device)));
         link.Select(Command::kSelectCode);
         std::uint32_t hard = 0, flash = 0;
         EXPECT_TRUE(link.ReadIdentity(hard, flash));
