@@ -100,6 +100,7 @@ void TPortDevicesForm::RefreshPortsButtonClick()
 void TPortDevicesForm::ShowRows()
 {
     const std::vector<SerialPortEntry> present = ListSerialPorts();
+    ui->FailureLabel->clear();
     for (int item = 1; item <= PortSelection::kPortCount; ++item) {
         Row& row = rows[std::size_t(item - 1)];
         const std::string name = PortNameOfItem(item);
@@ -119,12 +120,19 @@ void TPortDevicesForm::ShowRows()
         const std::string resolved = ResolvedDevice(device);
         if (resolved != device)
             state = resolved + ", " + state;
+        // The selected port that did not open: its reason beside it, and the
+        // whole text with the remedy below the rows, wrapped.
         const bool selected = name == selection.SelectedName();
-        if (selected && link.State() == LinkState::NotAvailable)
-            state = PortFailureText(name, device, link.OpenFailure());
-        else if (selected)
+        std::string failure;
+        if (selected && link.State() == LinkState::NotAvailable) {
+            state = link.OpenFailure().reason;
+            failure = PortFailureText(name, device, link.OpenFailure());
+        } else if (selected) {
             state += ", selected";
+        }
         row.state->setText(Text(state));
-        row.state->setToolTip(Text(state));
+        row.state->setToolTip(Text(failure.empty() ? state : failure));
+        if (selected)
+            ui->FailureLabel->setText(Text(failure));
     }
 }
