@@ -45,6 +45,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             options.trace = true;
         else if (word == "--yes")
             options.yes = true;
+        else if (word == "--quiet")
+            options.quiet = true;
+        else if (word == "--verify")
+            options.verify = true;
         else if (word == "--help" || word == "-h")
             options.help = true;
         else if (word == "--port") {

@@ -12,6 +12,8 @@ struct CliOptions {
     bool json = false;                   // --json
     bool trace = false;                  // --trace
     bool yes = false;                    // --yes
+    bool quiet = false;                  // --quiet: results only, no progress
+    bool verify = false;                 // --verify: read back what a download wrote
     std::optional<std::string> kind;     // --kind user|factory|boot|symbols
     std::optional<std::string> symbols;  // --symbols FILE
     std::optional<unsigned> reads;       // --reads N; otherwise a watch reads until Ctrl-C

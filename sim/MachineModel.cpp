@@ -39,7 +39,7 @@ std::uint32_t GetLe24(const std::uint8_t* at)
 
 bool CountsEveryRequest(FaultKind kind)
 {
-    return kind != FaultKind::EraseStatus && kind != FaultKind::ProgramStatus;
+    return kind != FaultKind::EraseStatus && kind != FaultKind::ProgramStatus && kind != FaultKind::CorruptBlock;
 }
 
 bool CountsErase(FaultKind kind)
@@ -49,7 +49,7 @@ bool CountsErase(FaultKind kind)
 
 bool CountsProgram(FaultKind kind)
 {
-    return kind == FaultKind::ProgramStatus;
+    return kind == FaultKind::ProgramStatus || kind == FaultKind::CorruptBlock;
 }
 
 // Whether a request is one the firmware carries out: a known command with the

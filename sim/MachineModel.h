@@ -27,6 +27,7 @@ enum class FaultKind {
     LateReply,      // carried out; the reply leaves `delay` later
     EraseStatus,    // counts EraseFlash requests: the erase runs, then ends with `status`
     ProgramStatus,  // counts ProgramFlashBlock requests: nothing is programmed, `status` answered
+    CorruptBlock,   // counts ProgramFlashBlock requests: programmed and answered status 0, then one bit flipped
 };
 
 struct Fault {
