@@ -217,13 +217,18 @@ void MachineModel::FrameComplete(SimTime at)
             eraseStatus = fault.status;
     }
     if (classByte == kFlashClass && opcode == kProgramFlashBlock) {
-        for (const auto& fault : DueFaults(CountsProgram))
-            programStatus = fault.status;
+        for (const auto& fault : DueFaults(CountsProgram)) {
+            if (fault.kind == FaultKind::CorruptBlock)
+                corruptBlock = true;
+            else
+                programStatus = fault.status;
+        }
     }
     if (config.keepRequestLog)
         requestLog.push_back({classByte, opcode, {parameters.begin(), parameters.end()}, at});
 
     auto answer = Carry(classByte, opcode, parameters, at, eraseStatus, programStatus);
+    corruptBlock = false;
     if (!answer)
         return;
     SimTime sendAt = at;
@@ -393,6 +398,8 @@ std::optional<MachineModel::Answer> MachineModel::CarryFlash(std::uint8_t opcode
         } else {
             status = Program(address, p.subspan(5, count));
             flashStatus = status;
+            if (corruptBlock && status == kStatusDone && count > 0)
+                flash[address - config.flashBase] ^= 0x01;  // the block's first byte, its lowest bit
         }
         std::vector<std::uint8_t> data(p.begin(), p.begin() + 5);
         data.push_back(status);

@@ -260,6 +260,8 @@ private:
     // flash operation under way
     SimTime eraseBusyUntil{};
     std::uint8_t flashStatus = kStatusDone;
+    // The ProgramFlashBlock under way is struck by a CorruptBlock fault.
+    bool corruptBlock = false;
 
     std::vector<PendingFault> faults;
 

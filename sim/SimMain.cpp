@@ -74,6 +74,8 @@ the first; wake-ups are not counted. Each option may be given more than once.
                             status HEX instead of 0, and erases nothing
   --program-status HEX[:N]  the N-th program request (default: the first) is
                             answered with status HEX and programs nothing
+  --corrupt N               the N-th program request is carried out and answered
+                            status 0, then one bit of its block flips in flash
 
 Standard input, when it is a pipe or the terminal in the foreground, takes
 one command a line:
@@ -194,6 +196,11 @@ Options ParseOptions(int argc, char** argv)
                 fault.surplusBytes = unsigned(ParseNumber(option, *extra, 0, 4096));
             if (extra && option == "--late")
                 fault.delay = std::chrono::milliseconds(ParseNumber(option, *extra, 0, 3600000));
+            options.faults.push_back(fault);
+        } else if (option == "--corrupt") {
+            Fault fault;
+            fault.kind = FaultKind::CorruptBlock;
+            fault.nth = nth(value());
             options.faults.push_back(fault);
         } else if (option == "--erase-status" || option == "--program-status") {
             const auto [status, n] = SplitPair(value());
