@@ -16,16 +16,35 @@ constexpr const char* kStandbyText = "Stanby";
 constexpr std::uint8_t kFlashDone = 0;
 constexpr std::uint8_t kFlashBusy = 1;
 
+std::vector<FlashSegment> WithoutEmpty(std::vector<FlashSegment> segments)
+{
+    std::erase_if(segments, [](const FlashSegment& segment) { return segment.bytes.empty(); });
+    return segments;
+}
+
+std::uint32_t TotalLength(const std::vector<FlashSegment>& segments)
+{
+    std::uint32_t total = 0;
+    for (const auto& segment : segments)
+        total += std::uint32_t(segment.bytes.size());
+    return total;
+}
+
 }  // namespace
 
 FlashDownload::FlashDownload(DeviceLink& link, bool erases, std::uint32_t writeAddress,
                              std::vector<std::uint8_t> data, std::uint32_t trailerAddress,
                              std::vector<std::uint8_t> trailer)
+    : FlashDownload(link, erases, {FlashSegment{writeAddress, std::move(data)}},
+                    FlashSegment{trailerAddress, std::move(trailer)})
+{
+}
+
+FlashDownload::FlashDownload(DeviceLink& link, bool erases, std::vector<FlashSegment> segments, FlashSegment trailer)
     : link(link),
-      writeAddress(writeAddress),
-      data(std::move(data)),
-      trailerAddress(trailerAddress),
+      segments(WithoutEmpty(std::move(segments))),
       trailer(std::move(trailer)),
+      length(TotalLength(this->segments)),
       erasing(erases),
       programming(!erases),
       statusText(erases ? kErasingText : kNoEraseText)
@@ -47,12 +66,20 @@ FlashDownload::Progress FlashDownload::CurrentProgress() const
 {
     if (CurrentPhase() == Phase::Erasing)
         return EraseProgress();
-    return {CurrentPhase(), written, std::uint32_t(data.size())};
+    return {CurrentPhase(), written, length};
+}
+
+std::vector<FlashSegment> FlashDownload::WrittenSegments() const
+{
+    std::vector<FlashSegment> written = segments;
+    if (!trailer.bytes.empty())
+        written.push_back(trailer);
+    return written;
 }
 
 ProcedureProgress FlashDownload::Bar() const
 {
-    return {0, data.size(), barPosition};
+    return {0, length, barPosition};
 }
 
 ProcedureProgress FlashDownload::Work() const
@@ -123,7 +150,6 @@ void FlashDownload::EraseTick()
 void FlashDownload::ProgramTick()
 {
     barPosition = written;
-    const auto length = std::uint32_t(data.size());
     if (written >= length) {
         statusText = kStandbyText;
         barPosition = 0;
@@ -132,15 +158,17 @@ void FlashDownload::ProgramTick()
         resultText = "Done";
         return;
     }
-    const std::uint32_t remaining = length - written;
-    const std::uint32_t count = std::min(remaining, kBlockSize);
+    const FlashSegment& current = segments[segment];
+    const std::uint32_t count = std::min(std::uint32_t(current.bytes.size()) - segmentOffset, kBlockSize);
+    const bool last = written + count >= length;
     std::uint8_t status = 0;
-    if (!link.ProgramFlashBlock(writeAddress + written, count, data.data() + written, status)) {
+    if (!link.ProgramFlashBlock(current.address + segmentOffset, count, current.bytes.data() + segmentOffset,
+                                status)) {
         Fail(Result::NoAnswer);
         return;
     }
-    if (count < remaining || trailer.empty()) {
-        written += count;
+    if (!last || trailer.bytes.empty()) {
+        Advance(count);
         if (status != kFlashDone)
             Fail(Result::ProgramStatus, status);
         return;
@@ -150,13 +178,23 @@ void FlashDownload::ProgramTick()
         Fail(Result::ProgramStatus, status);
         return;
     }
-    if (!link.ProgramFlashBlock(trailerAddress, unsigned(trailer.size()), trailer.data(), status)) {
+    if (!link.ProgramFlashBlock(trailer.address, unsigned(trailer.bytes.size()), trailer.bytes.data(), status)) {
         Fail(Result::NoAnswer);
         return;
     }
     written = length;
     if (status != kFlashDone)
         Fail(Result::ProgramStatus, status);
+}
+
+void FlashDownload::Advance(std::uint32_t count)
+{
+    written += count;
+    segmentOffset += count;
+    if (segmentOffset >= segments[segment].bytes.size()) {
+        ++segment;
+        segmentOffset = 0;
+    }
 }
 
 void FlashDownload::Fail(Result kind, std::uint8_t status)

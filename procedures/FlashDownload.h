@@ -1,5 +1,6 @@
 #pragma once
 
+#include "procedures/FlashSegment.h"
 #include "procedures/Procedure.h"
 
 #include <chrono>
@@ -9,10 +10,11 @@
 
 class DeviceLink;
 
-// What the user and the factory downloads share: erase, one address after
-// the other, each polled until the machine reports it done; then write the
-// data in blocks of 240 bytes from a base address, and, where there is one,
-// a trailer (the user program's zone table) in the tick of the last block.
+// What the user and the factory downloads and the restore share: erase, one
+// address after the other, each polled until the machine reports it done;
+// then write the data segments one after the other, each in blocks of 240
+// bytes from its address, and, where there is one, a trailer (the user
+// program's zone table) in the tick of the last block.
 // What erases they make is the downloads' own (EraseAddress, NextErase).
 class FlashDownload : public Procedure {
 public:
@@ -59,12 +61,17 @@ public:
     Progress CurrentProgress() const;
     // Status byte of a bad-status outcome, 0 otherwise.
     std::uint8_t FailedStatus() const { return failedStatus; }
+    // Everything the download writes, in the order it writes it: the data
+    // segments, then the trailer where there is one. What a verify compares.
+    std::vector<FlashSegment> WrittenSegments() const;
 
 protected:
     // `erases`: the download begins with an erase phase; without it, it
     // begins with programming and says so ("Programming (No erase)...").
     FlashDownload(DeviceLink& link, bool erases, std::uint32_t writeAddress, std::vector<std::uint8_t> data,
                   std::uint32_t trailerAddress, std::vector<std::uint8_t> trailer);
+    // The same with data in segments; empty segments are left out.
+    FlashDownload(DeviceLink& link, bool erases, std::vector<FlashSegment> segments, FlashSegment trailer);
 
     // The erase under way.
     virtual std::uint32_t EraseAddress() const = 0;
@@ -77,12 +84,16 @@ private:
     void EraseTick();
     void ProgramTick();
     void Fail(Result kind, std::uint8_t status = 0);
+    // Moves past `count` bytes written of the current segment.
+    void Advance(std::uint32_t count);
 
     DeviceLink& link;
-    const std::uint32_t writeAddress;
-    const std::vector<std::uint8_t> data;
-    const std::uint32_t trailerAddress;
-    const std::vector<std::uint8_t> trailer;
+    const std::vector<FlashSegment> segments;
+    const FlashSegment trailer;
+    const std::uint32_t length;  // of all data segments
+
+    std::size_t segment = 0;          // the segment under way
+    std::uint32_t segmentOffset = 0;  // bytes of it written
 
     bool erasing;
     bool eraseSent = false;

@@ -18,6 +18,7 @@ enum class ProcedureResult {
     Aborted,        // the Abort button, Esc or Ctrl-C
     WriteFailed,    // the port did not take the bytes of an unanswered stream
     EraseTimedOut,  // the erase phase outlasted the bound of its run (the command line's --erase-timeout)
+    VerifyFailed,   // a read back differs from what was written
 };
 
 // A range and a position in it, as a progress bar shows them.

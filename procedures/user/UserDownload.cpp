@@ -1,5 +1,7 @@
 #include "procedures/user/UserDownload.h"
 
+#include <algorithm>
+
 UserDownload::UserDownload(DeviceLink& link, const UserArea& area, std::uint32_t programBase,
                            std::vector<std::uint8_t> data, std::vector<std::uint8_t> zoneTable)
     : FlashDownload(link, true, programBase, std::move(data), area.address, std::move(zoneTable)), area(area)
@@ -10,4 +12,21 @@ bool UserDownload::NextErase()
 {
     eraseOffset += area.eraseStep;
     return eraseOffset < area.length;
+}
+
+UserDownload::UserDownload(DeviceLink& link, const UserArea& area, std::vector<FlashSegment> blocks)
+    : FlashDownload(link, true, std::move(blocks), {}), area(area)
+{
+}
+
+std::vector<FlashSegment> RestoreBlocks(std::uint32_t address, const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<FlashSegment> blocks;
+    for (std::size_t offset = 0; offset < bytes.size(); offset += FlashDownload::kBlockSize) {
+        const auto begin = bytes.begin() + std::ptrdiff_t(offset);
+        const auto end = bytes.begin() + std::ptrdiff_t(std::min(bytes.size(), offset + FlashDownload::kBlockSize));
+        if (std::any_of(begin, end, [](std::uint8_t byte) { return byte != 0xFF; }))
+            blocks.push_back({address + std::uint32_t(offset), {begin, end}});
+    }
+    return blocks;
 }

@@ -27,6 +27,9 @@ public:
     // `zoneTable` goes to the start of the user area with the last block.
     UserDownload(DeviceLink& link, const UserArea& area, std::uint32_t programBase, std::vector<std::uint8_t> data,
                  std::vector<std::uint8_t> zoneTable);
+    // A restore of the user area: the same erase, then only `blocks`
+    // (RestoreBlocks of a backup), the zone table among them.
+    UserDownload(DeviceLink& link, const UserArea& area, std::vector<FlashSegment> blocks);
 
 private:
     std::uint32_t EraseAddress() const override { return area.address + eraseOffset; }
@@ -37,3 +40,8 @@ private:
     const UserArea area;
     std::uint32_t eraseOffset = 0;
 };
+
+// The blocks of a user area's bytes that a restore programs: `bytes` from
+// `address` cut into blocks of FlashDownload::kBlockSize, those that are all
+// erased (0xFF) left out, since the erase leaves them so.
+std::vector<FlashSegment> RestoreBlocks(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
