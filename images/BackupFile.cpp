@@ -1,0 +1,128 @@
+#include "images/BackupFile.h"
+
+#include "common/ByteOrder.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::array<std::uint8_t, 8> kMagic{'M', 'R', 'L', 'B', 'A', 'C', 'K', 0x1A};
+constexpr std::size_t kChecksumSize = 32;  // SHA-256
+
+// The fixed header after the magic and the version, in this order.
+constexpr std::size_t kHeaderSize = 8 + 2 + 4 * 12 + 9 + 33 + 4;
+
+QByteArray Sha256(std::span<const std::uint8_t> bytes)
+{
+    return QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())),
+        QCryptographicHash::Sha256);
+}
+
+class Writer {
+public:
+    void Bytes(std::span<const std::uint8_t> bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+    void U16(std::uint16_t value) { Bytes(std::array{std::uint8_t(value), std::uint8_t(value >> 8)}); }
+    void U32(std::uint32_t value)
+    {
+        U16(std::uint16_t(value));
+        U16(std::uint16_t(value >> 16));
+    }
+    std::vector<std::uint8_t> out;
+};
+
+// Reads forward through bytes whose length was checked before.
+class Reader {
+public:
+    explicit Reader(const std::uint8_t* at) : at(at) {}
+    std::uint16_t U16()
+    {
+        const std::uint16_t value = std::uint16_t(at[0] | at[1] << 8);
+        at += 2;
+        return value;
+    }
+    std::uint32_t U32()
+    {
+        const std::uint32_t value = ByteOrder::Le32(at);
+        at += 4;
+        return value;
+    }
+    template <std::size_t N>
+    void Bytes(std::array<std::uint8_t, N>& into)
+    {
+        std::memcpy(into.data(), at, N);
+        at += N;
+    }
+
+private:
+    const std::uint8_t* at;
+};
+
+BackupRead Refused(std::string why)
+{
+    return {std::nullopt, "Not a usable backup : " + why};
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> WriteBackup(const MachineBackup& backup)
+{
+    Writer writer;
+    writer.Bytes(kMagic);
+    writer.U16(BackupFile::kVersion);
+    for (const std::uint32_t value :
+         {backup.hardIdent, backup.flashIdent, backup.hardwareVersion, backup.hardwareOptions, backup.miniBootVersion,
+          backup.programLoaderVersion, backup.mainBootVersion, backup.program1Version, backup.program2Version,
+          backup.userAreaAddress, backup.userAreaLength, backup.eraseStep})
+        writer.U32(value);
+    writer.Bytes(backup.serialNumber);
+    writer.Bytes(backup.machineName);
+    writer.U32(std::uint32_t(backup.userArea.size()));
+    writer.Bytes(backup.userArea);
+    const QByteArray checksum = Sha256(writer.out);
+    writer.Bytes({reinterpret_cast<const std::uint8_t*>(checksum.data()), std::size_t(checksum.size())});
+    return writer.out;
+}
+
+BackupRead ReadBackup(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), bytes.begin()))
+        return Refused("not a backup file");
+    if (bytes.size() < kMagic.size() + 2)
+        return Refused("the file is cut short");
+    Reader reader(bytes.data() + kMagic.size());
+    const std::uint16_t version = reader.U16();
+    if (version != BackupFile::kVersion)
+        return Refused("format version " + std::to_string(version) + ", this tool reads version "
+                       + std::to_string(BackupFile::kVersion));
+    if (bytes.size() < kHeaderSize + kChecksumSize)
+        return Refused("the file is cut short");
+
+    MachineBackup backup;
+    for (std::uint32_t* field :
+         {&backup.hardIdent, &backup.flashIdent, &backup.hardwareVersion, &backup.hardwareOptions,
+          &backup.miniBootVersion, &backup.programLoaderVersion, &backup.mainBootVersion, &backup.program1Version,
+          &backup.program2Version, &backup.userAreaAddress, &backup.userAreaLength, &backup.eraseStep})
+        *field = reader.U32();
+    reader.Bytes(backup.serialNumber);
+    reader.Bytes(backup.machineName);
+    const std::uint32_t length = reader.U32();
+    if (length > BackupFile::kMaxUserAreaLength)
+        return Refused("its user area is larger than any machine's");
+    const std::size_t expected = kHeaderSize + length + kChecksumSize;
+    if (bytes.size() < expected)
+        return Refused("the file is cut short");
+    if (bytes.size() > expected)
+        return Refused("bytes follow its end");
+    const auto body = bytes.first(kHeaderSize + length);
+    const QByteArray checksum = Sha256(body);
+    if (!std::equal(checksum.begin(), checksum.end(), reinterpret_cast<const char*>(bytes.data() + body.size())))
+        return Refused("its checksum does not match its contents (the file is damaged)");
+    if (length != backup.userAreaLength)
+        return Refused("its user area's length does not match its header");
+    backup.userArea.assign(body.begin() + std::ptrdiff_t(kHeaderSize), body.end());
+    return {std::move(backup), {}};
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// A machine's user area kept in a file, with what the readout found in the
+// machine when it was taken (doc/backup-format.md).
+struct MachineBackup {
+    std::uint32_t hardIdent = 0;
+    std::uint32_t flashIdent = 0;
+    std::uint32_t hardwareVersion = 0;
+    std::uint32_t hardwareOptions = 0;
+    std::array<std::uint8_t, 9> serialNumber{};  // as the factory data block holds them
+    std::array<std::uint8_t, 33> machineName{};
+    std::uint32_t miniBootVersion = 0;
+    std::uint32_t programLoaderVersion = 0;
+    std::uint32_t mainBootVersion = 0;
+    std::uint32_t program1Version = 0;
+    std::uint32_t program2Version = 0;
+    std::uint32_t userAreaAddress = 0;
+    std::uint32_t userAreaLength = 0;
+    std::uint32_t eraseStep = 0;
+    std::vector<std::uint8_t> userArea;  // userAreaLength bytes from userAreaAddress
+};
+
+namespace BackupFile {
+constexpr std::uint16_t kVersion = 1;
+// A user area larger than this is no machine's: a file that says so is refused.
+constexpr std::uint32_t kMaxUserAreaLength = 0x1000000;
+}  // namespace BackupFile
+
+// The file's bytes: header, user area, checksum.
+std::vector<std::uint8_t> WriteBackup(const MachineBackup& backup);
+
+// A backup read from a file's bytes, or why it is refused.
+struct BackupRead {
+    std::optional<MachineBackup> backup;
+    std::string error;  // empty when read
+};
+
+// Refuses, with a text saying why, a file that is not a backup, one of
+// another format version, one cut short or with bytes after its end, and one
+// whose checksum does not match its contents.
+BackupRead ReadBackup(std::span<const std::uint8_t> bytes);
