@@ -62,6 +62,11 @@ constexpr std::array kCommands{
                SetPortCommand},
     CliCommand{"ports", "", 0, 0, "list the serial ports present and the port names that stand for them",
                PortsCommand},
+    CliCommand{"read-flash", "ADDRESS LENGTH FILE", 3, 3,
+               "read LENGTH bytes of flash from ADDRESS (0x.. or decimal) into FILE", ReadFlashCommand},
+    CliCommand{"backup", "FILE", 1, 1, "keep the machine's user area, and what the readout found, in FILE",
+               BackupCommand},
+    CliCommand{"restore", "FILE", 1, 1, "put a backup's user area back into a machine of its type", RestoreCommand},
     CliCommand{"console", "LINE...", 0, std::numeric_limits<std::size_t>::max(),
                "run developer console lines (none: each line of standard input)", ConsoleCommand},
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CliSession;
+class Procedure;
 
 // The handlers of mirelle-cli's command table, by topic.
 using CliArguments = std::vector<std::string>;
@@ -14,6 +15,14 @@ using CliArguments = std::vector<std::string>;
 ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments);
 ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments);
 ExitCode BootCommand(CliSession& session, const CliArguments& arguments);
+
+// Flash read back (FlashCommands.cpp): read-flash ADDRESS LENGTH FILE,
+// backup FILE, restore FILE; and --verify after a download that ended
+// "Done": what it wrote read back and compared ("Verified").
+ExitCode ReadFlashCommand(CliSession& session, const CliArguments& arguments);
+ExitCode BackupCommand(CliSession& session, const CliArguments& arguments);
+ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments);
+ExitCode VerifyWritten(CliSession& session, const Procedure& download);
 
 // The once-only fields and the power requests (MachineCommands.cpp).
 ExitCode WriteSerialCommand(CliSession& session, const CliArguments& arguments);

@@ -52,7 +52,9 @@ ExitCode LoadStartRun(CliSession& session, const std::string& path, std::string&
         session.Say(start.text);
         return ExitCodeOf(start.refusal);
     }
-    const ExitCode code = session.RunWithProgress(*start.procedure, resultText);
+    ExitCode code = session.RunWithProgress(*start.procedure, resultText);
+    if (code == ExitCode::Done && session.options.verify && after == After::FullReadout)
+        code = VerifyWritten(session, *start.procedure);
     if (after == After::FullReadout)
         ReadMachineInfo(session.context.link, session.context.machineInfo);
     return code;
