@@ -3,7 +3,13 @@
 #include "app/readout/MachineInfo.h"
 #include "cli/CliSession.h"
 #include "cli/CommandHandlers.h"
+#include "cli/MachineInfoJson.h"
+#include "common/TextFormat.h"
+#include "images/BootImage.h"
+#include "images/FactoryImage.h"
 #include "images/FileKinds.h"
+#include "images/SymbolTable.h"
+#include "images/UserImage.h"
 
 #include <algorithm>
 #include <array>
@@ -13,12 +19,68 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
+QString Latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+// What a loaded file holds, by its kind: its size and what the machine
+// checks it against.
+QJsonObject LoadedMembers(FileKind kind, const ToolContext& context)
+{
+    switch (kind) {
+    case FileKind::User: {
+        const UserImage& image = context.userImage;
+        return QJsonObject{
+            {"size", qint64(image.dataLength)},
+            {"hardwareVersion", qint64(image.hardware)},
+            {"hardwareVersionHex", QString::fromStdString(FormatText("%06X", unsigned(image.hardware)))},
+            {"softwareVersion", qint64(image.softwareVersion)},
+            {"softwareVersionText", Latin1(VersionText(image.softwareVersion))},
+            {"zones", qint64(image.zoneCount)},
+            {"vectors", qint64(image.vectorCount)},
+        };
+    }
+    case FileKind::Factory: {
+        const FactoryImage& image = context.factoryImage;
+        QJsonObject members = IdentityMembers(image.hardIdent, image.flashIdent);
+        members.insert("size", qint64(image.imageLength));
+        members.insert("erases", qint64(image.eraseVectorCount));
+        return members;
+    }
+    case FileKind::Boot: {
+        const BootImage& image = context.bootImage;
+        return QJsonObject{
+            {"size", qint64((image.endAddress - image.runAddress) * BootImage::kWordBytes)},
+            {"words", qint64(image.endAddress - image.runAddress)},
+            {"runAddress", qint64(image.runAddress)},
+            {"runAddressHex", AddressHex(image.runAddress)},
+        };
+    }
+    case FileKind::Symbols: return QJsonObject{{"records", qint64(context.symbols.Count())}};
+    }
+    return {};
+}
+
+// check --json: the loader's verdict, and what the file holds when it passed.
+QJsonObject CheckMembers(FileKind kind, const LoadResult& result, const ToolContext& context)
+{
+    QJsonObject members = result.loaded ? LoadedMembers(kind, context) : QJsonObject{};
+    members.insert("kind", KindInfo(kind).name);
+    members.insert("loaded", result.loaded);
+    members.insert("statusText", Latin1(result.statusText));
+    members.insert("detail", Latin1(result.detail));
+    return members;
+}
+
 ExitCode Ident(CliSession& session, const Arguments&)
 {
     if (!session.OpenLink())
         return ExitCode::PortUnavailable;
     MachineInfo& info = session.context.machineInfo;
     ReadIdentOnly(session.context.link, info);
+    if (info.answered)
+        session.report.Merge(IdentityMembers(info.hardIdent, info.flashIdent));
     session.Say(info.answered ? info.identText : info.statusText);
     return info.answered ? ExitCode::Done : ExitCode::NoAnswer;
 }
@@ -42,6 +104,7 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
         return ExitCode::Usage;
     }
     const LoadResult result = LoadFile(*kind, path, session.context.Targets());
+    session.report.Merge(CheckMembers(*kind, result, session.context));
     session.Say(result.detail.empty() ? result.statusText : result.statusText + "\t" + result.detail);
     return result.loaded ? ExitCode::Done : ExitCode::FileRefused;
 }

@@ -104,7 +104,8 @@ Options:
   --port NAME     com1 .. com8 (see "Port names" in the README) or a device path;
                   without it, the environment variable MIRELLE_PORT, else the
                   port stored by the tool ("ComPort", see set-port)
-  --json          info: print the readout as one JSON object; ports: the list
+  --json          print one JSON object instead of the results: result,
+                  exitCode and what the command found
   --trace         every byte sent and received on standard error, time-stamped
   --yes           answer yes to confirmations (write-serial, write-name)
   --kind K        check: read the file as user, factory, boot or symbols

@@ -2,7 +2,10 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/JsonReport.h"
 #include "cli/Signals.h"
+
+#include <exception>
 
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
                 std::FILE* err)
@@ -13,10 +16,26 @@ ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context
     }
     if (!commandLine.error.empty()) {
         std::fprintf(err, "mirelle-cli: %s\n\n%s", commandLine.error.c_str(), UsageText().c_str());
+        if (commandLine.options.json) {
+            JsonReport report;
+            report.SetResult(commandLine.error);
+            std::fputs(report.Text(ExitCode::Usage).c_str(), out);
+        }
         return ExitCode::Usage;
     }
     CliSession session(commandLine.options, context, in, out, err);
     const CliCommand* command = FindCliCommand(commandLine.options.command);
-    const ExitCode code = command->run(session, commandLine.options.arguments);
-    return StopSignals::Requested() ? session.EndAfterStop() : code;
+    ExitCode code = ExitCode::Done;
+    try {
+        code = command->run(session, commandLine.options.arguments);
+    } catch (const std::exception& error) {
+        if (!commandLine.options.json)
+            throw;  // main() says it
+        session.Complain(error.what());
+        code = ExitCode::MachineRefused;
+    }
+    if (StopSignals::Requested())
+        code = session.EndAfterStop();
+    session.EndReport(code);
+    return code;
 }

@@ -2,6 +2,7 @@
 
 #include "app/readout/MachinePanel.h"
 #include "cli/MachineInfoJson.h"
+#include "cli/ProcedureTally.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
 #include "cli/StoppableBackend.h"
@@ -47,7 +48,12 @@ std::string EscapedControls(const std::string& latin1)
 
 CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
                        std::FILE* err)
-    : options(options), context(context), prompts(options.yes, in, out, err), in(in), out(out), err(err)
+    : options(options),
+      context(context),
+      prompts(options.yes, in, err, [this](const std::string& utf8Line) { SayUtf8(utf8Line); }),
+      in(in),
+      out(out),
+      err(err)
 {
 }
 
@@ -60,6 +66,10 @@ void CliSession::SayUtf8(const std::string& utf8Line)
 {
     if (StopSignals::Requested())
         return;  // the run ends with "Aborted" alone
+    if (options.json) {
+        report.KeepResultLine(utf8Line);
+        return;
+    }
     std::fprintf(out, "%s\n", utf8Line.c_str());
     std::fflush(out);  // results keep their place among progress lines
 }
@@ -74,6 +84,8 @@ void CliSession::Complain(const std::string& line)
 {
     if (StopSignals::Requested())
         return;  // what fails after a stop fails because of it
+    if (options.json)
+        report.KeepDiagnostic(line);
     std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
 }
 
@@ -125,8 +137,8 @@ bool CliSession::OpenLink()
 void CliSession::PrintPanel(const MachineInfo& info)
 {
     if (options.json) {
-        if (!StopSignals::Requested())
-            std::fputs(MachineInfoJson(info).c_str(), out);
+        report.Merge(MachineInfoMembers(info));
+        report.SetResult(Printable(info.statusText));
         return;
     }
     // The machine's bytes may hold control characters: shown escaped, never
@@ -142,6 +154,7 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
     {
         const StopSignals::ProcedureRunning procedureRunning;
         ProgressDisplay progress(err);
+        ProcedureTally tally;
         ProcedureRun run;
         run.eraseTimeout = options.eraseTimeout;
         run.beforeTick = [](Procedure& running) {
@@ -149,12 +162,14 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
                 running.Abort();
         };
         run.afterTick = [&](const Procedure& running) {
+            tally.AfterTick(running);
             if (running.IsFinished())
                 return;
             const ProcedureProgress work = running.Work();
             progress.Show(running.StatusText(), work.position - work.minimum, work.maximum - work.minimum);
         };
         RunProcedure(procedure, resultText, run);
+        report.Merge(tally.Members());
     }
     Say(procedure.ResultText());
     return ExitCodeOf(procedure.Outcome());
@@ -162,12 +177,25 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
 
 ExitCode CliSession::EndAfterStop()
 {
+    if (options.json) {
+        report.SetResult("Aborted");
+        return ExitCode::Aborted;
+    }
     if (!StopSignals::Quiet()) {
         std::clearerr(out);  // a write the stop broke off
         std::fputs("Aborted\n", out);
         std::fflush(out);
     }
     return ExitCode::Aborted;
+}
+
+void CliSession::EndReport(ExitCode code)
+{
+    if (!options.json || StopSignals::Quiet())
+        return;
+    std::clearerr(out);  // a write the stop broke off
+    std::fputs(report.Text(code).c_str(), out);
+    std::fflush(out);
 }
 
 std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err)

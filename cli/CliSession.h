@@ -3,6 +3,7 @@
 #include "app/ToolContext.h"
 #include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
+#include "cli/JsonReport.h"
 #include "cli/TerminalPrompts.h"
 
 #include <cstdio>
@@ -26,18 +27,25 @@ public:
 
     const CliOptions& options;
     ToolContext context;
-    // Confirmations from --yes or the terminal (standard input).
+    // With --json, the one object the run prints at its end (EndReport):
+    // the commands add their findings to it.
+    JsonReport report;
+    // Confirmations from --yes or the terminal (standard input); an error
+    // box's text is a result line (Say).
     TerminalPrompts prompts;
 
-    // A result line on `out`. Texts from the machine and from files are
-    // bytes, one Latin-1 character each. Once a stop came (StopSignals),
-    // results are no longer printed: the run ends with EndAfterStop().
+    // A result line on `out` (with --json kept in the report instead).
+    // Texts from the machine and from files are bytes, one Latin-1 character
+    // each. Once a stop came (StopSignals), results are no longer printed:
+    // the run ends with EndAfterStop().
     void Say(const std::string& latin1Line);
     // A result line of the tool's own that may quote the user's text (UTF-8).
     void SayUtf8(const std::string& utf8Line);
     // A line on `err` as it stands (a loaded file's summary).
     void Note(const std::string& latin1Line);
     // A diagnostic on `err`: "mirelle-cli: " and the line; none after a stop.
+    // With --json the report keeps it too: a run without a result line has
+    // its last diagnostic as its result.
     void Complain(const std::string& line);
 
     // The next line of `in`, without its line break, its first 64 KiB kept
@@ -53,17 +61,22 @@ public:
     [[nodiscard]] bool OpenLink();
 
     // Prints the machine information panel for a readout (control bytes
-    // escaped), or the JSON object.
+    // escaped); with --json, its fields go into the report.
     void PrintPanel(const MachineInfo& info);
 
     // Runs a procedure to its end with progress on `err`, a stop as its
     // Abort button and --erase-timeout as the bound of its erase phase,
-    // keeping `resultText` in step; then prints the result text.
+    // keeping `resultText` in step; then prints the result text. The report
+    // gets what the run did (ProcedureTally).
     ExitCode RunWithProgress(Procedure& procedure, std::string& resultText);
 
     // How a run that was stopped ends: "Aborted" (nothing after a closed
     // pipe), exit code 5.
     ExitCode EndAfterStop();
+
+    // With --json, prints the report's one object for the run's exit code
+    // (nothing after a closed pipe).
+    void EndReport(ExitCode code);
 
 private:
     std::FILE* in;

@@ -8,6 +8,8 @@
 #include "images/FileKinds.h"
 #include "images/SymbolTable.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <algorithm>
@@ -56,6 +58,9 @@ struct Outcome {
     bool noAnswer = false;
     bool error = false;
     bool aborted = false;
+    std::string firstError;  // the text of the first error other than "No answer", when it has one
+    // With --json: each line run and what it printed.
+    QJsonArray lines;
 
     ExitCode Code() const
     {
@@ -82,6 +87,40 @@ std::string Lines(std::string output)
     return output;
 }
 
+std::string LastLine(const std::string& text)
+{
+    const auto end = text.rfind('\n');
+    return end == std::string::npos ? text : text.substr(end + 1);
+}
+
+// With --json: the result, by the exit code; the first error's text for
+// exit code 2 (none for one of the window's commands: its diagnostic is).
+void ReportOutcome(CliSession& session, const Outcome& outcome)
+{
+    session.report.Set("lines", outcome.lines);
+    switch (outcome.Code()) {
+    case ExitCode::Done: session.report.SetResult("Done"); break;
+    case ExitCode::NoAnswer: session.report.SetResult("No answer"); break;
+    default:
+        if (!outcome.firstError.empty())
+            session.report.SetResult(
+                QString::fromLatin1(outcome.firstError.data(), qsizetype(outcome.firstError.size())).toStdString());
+        break;
+    }
+}
+
+// Prints what a line shows, or with --json adds it to the line's `shown`.
+void Show(CliSession& session, std::string& shown, const std::string& latin1)
+{
+    if (!session.options.json) {
+        session.Say(latin1);
+        return;
+    }
+    if (!shown.empty())
+        shown += '\n';
+    shown += latin1;
+}
+
 std::string WordsLine(std::span<const std::uint32_t> values)
 {
     std::string line;
@@ -105,7 +144,8 @@ bool WaitUntil(Clock::time_point until)
 // A watch in the terminal, in the Normal mode: one line a read at its
 // interval, the words or "No answer", until Ctrl-C or `reads` reads. An
 // interval of 0 reads nothing, as the window's never ticks.
-void PollWatch(CliSession& session, const WatchOrder& order, std::optional<unsigned> reads, Outcome& outcome)
+void PollWatch(CliSession& session, const WatchOrder& order, std::optional<unsigned> reads, Outcome& outcome,
+               std::string& shown)
 {
     Watch watch(order);
     if (!watch.Polls())
@@ -120,7 +160,7 @@ void PollWatch(CliSession& session, const WatchOrder& order, std::optional<unsig
         watch.Read(session.context.link);
         const bool answered = watch.Light() != WatchLight::Red;
         outcome.noAnswer |= !answered;
-        session.Say(answered ? WordsLine(watch.Values()) : "No answer");
+        Show(session, shown, answered ? WordsLine(watch.Values()) : "No answer");
     }
 }
 
@@ -129,14 +169,22 @@ void RunLine(CliSession& session, Console& console, TerminalHost& host, const st
 {
     host.watch.reset();
     const std::optional<CommandResult> result = console.Enter(Latin1Line(line));
-    if (!result)
-        return;
-    if (!result->output.empty())
-        session.Say(Lines(result->output));
-    outcome.noAnswer |= result->error == ConsoleError::NoAnswer;
-    outcome.error |= result->error != ConsoleError::None && result->error != ConsoleError::NoAnswer;
-    if (host.watch)
-        PollWatch(session, *host.watch, session.options.reads, outcome);
+    std::string shown;
+    if (result) {
+        if (!result->output.empty())
+            Show(session, shown, Lines(result->output));
+        outcome.noAnswer |= result->error == ConsoleError::NoAnswer;
+        const bool error = result->error != ConsoleError::None && result->error != ConsoleError::NoAnswer;
+        if (error && !outcome.error)
+            outcome.firstError = LastLine(Lines(result->output));
+        outcome.error |= error;
+        if (host.watch)
+            PollWatch(session, *host.watch, session.options.reads, outcome, shown);
+    }
+    if (session.options.json) {
+        outcome.lines.append(QJsonObject{{"line", QString::fromLocal8Bit(line.data(), qsizetype(line.size()))},
+                                         {"output", QString::fromLatin1(shown.data(), qsizetype(shown.size()))}});
+    }
 }
 
 }  // namespace
@@ -149,8 +197,10 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
         session.Note(load.statusText);
         // Not loaded with a full table: the file is too long, and its first
         // records serve, as in the window. Otherwise it could not be opened.
-        if (!load.loaded && symbols.Count() < SymbolTable::kCapacity)
+        if (!load.loaded && symbols.Count() < SymbolTable::kCapacity) {
+            session.report.SetResult(load.statusText);
             return ExitCode::FileRefused;
+        }
     }
     // Every line of the console goes to the machine: without a port there is
     // nothing to run them on.
@@ -167,5 +217,7 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
         for (std::string line; !outcome.aborted && session.ReadLine(line);)
             RunLine(session, console, host, line, outcome);
     }
+    if (session.options.json)
+        ReportOutcome(session, outcome);
     return outcome.Code();
 }

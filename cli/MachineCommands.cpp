@@ -112,6 +112,52 @@ ExitCode LostReply(CliSession& session, OnceOnlyField field, const std::vector<s
     return ExitCode::MachineRefused;
 }
 
+// What became of a write once it was sent or refused: the lines to say, the
+// readout after it, the exit code.
+ExitCode AfterWrite(CliSession& session, OnceOnlyField field, const FieldWrite& write,
+                    const FieldWriteOutcome& outcome, HeldErrors& errors, bool portUnavailable)
+{
+    const ToolContext& context = session.context;
+    if (outcome.Sent() && outcome.result == WriteResult::NoAnswer) {
+        ReadoutAfterLostReply(session);
+        return LostReply(session, field, write.bytes, errors);
+    }
+    if (portUnavailable)
+        return ExitCode::PortUnavailable;
+    errors.Release();
+    if (outcome.stop == FieldWriteStop::NotConfirmed)
+        session.Say("Not written");
+    if (outcome.Sent()) {
+        if (outcome.result == WriteResult::Done)
+            session.Say(WriteResultText(outcome.result));
+        ReadMachineInfo(context.link, context.machineInfo);
+    }
+    return ExitCodeOf(outcome);
+}
+
+QString Latin1(const std::uint8_t* bytes, std::size_t size)
+{
+    const std::string text = FieldText(bytes, size);
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+// write-serial and write-name --json: the field, the text as sent, and the
+// field as the readout after the write found it.
+void ReportWrite(CliSession& session, OnceOnlyField field, const FieldWrite& write, const FieldWriteOutcome& outcome)
+{
+    const bool serial = field == OnceOnlyField::SerialNumber;
+    JsonReport& report = session.report;
+    report.Set("field", serial ? "serialNumber" : "machineName");
+    if (write.refusal.empty())
+        report.Set("text", Latin1(write.bytes.data(), write.bytes.size()));
+    report.Set("sent", outcome.Sent());
+    const MachineInfo& info = session.context.machineInfo;
+    if (outcome.Sent() && info.answered && info.factoryInfoRead) {
+        report.Set("readBack", serial ? Latin1(info.serialNumber.data(), info.serialNumber.size())
+                                      : Latin1(info.machineName.data(), info.machineName.size()));
+    }
+}
+
 // The window's "Write it !" from the command line. Its own part: the readout
 // the window has had before (here only once the text is accepted and a
 // confirmation can be had), the lines the window shows no box for, and the
@@ -137,21 +183,9 @@ ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& 
     const FieldWrite write = OnceOnlyWrite(field, QString::fromLocal8Bit(argument));
     HeldErrors errors(session.prompts);
     const FieldWriteOutcome outcome = MachineControls(context).Write(write, errors, readoutFirst);
-    if (outcome.Sent() && outcome.result == WriteResult::NoAnswer) {
-        ReadoutAfterLostReply(session);
-        return LostReply(session, field, write.bytes, errors);
-    }
-    if (portUnavailable)
-        return ExitCode::PortUnavailable;
-    errors.Release();
-    if (outcome.stop == FieldWriteStop::NotConfirmed)
-        session.Say("Not written");
-    if (outcome.Sent()) {
-        if (outcome.result == WriteResult::Done)
-            session.Say(WriteResultText(outcome.result));
-        ReadMachineInfo(context.link, context.machineInfo);
-    }
-    return ExitCodeOf(outcome);
+    const ExitCode code = AfterWrite(session, field, write, outcome, errors, portUnavailable);
+    ReportWrite(session, field, write, outcome);
+    return code;
 }
 
 ExitCode Power(CliSession& session, std::uint8_t mode)
@@ -159,6 +193,8 @@ ExitCode Power(CliSession& session, std::uint8_t mode)
     if (!session.OpenLink())
         return ExitCode::PortUnavailable;
     const bool acknowledged = MachineControls(session.context).PowerControl(mode);
+    session.report.Set("mode", int(mode));
+    session.report.Set("acknowledged", acknowledged);
     session.Say(acknowledged ? "Done" : "No answer");
     return acknowledged ? ExitCode::Done : ExitCode::NoAnswer;
 }

@@ -2,10 +2,8 @@
 
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
+#include "cli/JsonReport.h"
 #include "common/TextFormat.h"
-
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
@@ -20,38 +18,34 @@ QString Latin1(const std::array<std::uint8_t, N>& field)
     return Latin1(FieldText(field.data(), field.size()));
 }
 
-// QJsonDocument escapes the C0 controls (\u001b) but leaves DEL and the C1
-// controls as they are: escaped here too, so that no control reaches a
-// terminal. In its UTF-8 they are the byte 7F and the pairs C2 80 .. C2 9F,
-// found only inside strings.
-std::string EscapedDelAndC1(const QByteArray& json)
-{
-    std::string escaped;
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(json[i]);
-        const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0u;
-        if (byte == 0x7F) {
-            escaped += "\\u007f";
-        } else if (byte == 0xC2 && next >= 0x80 && next < 0xA0) {
-            escaped += FormatText("\\u%04x", unsigned(next));
-            ++i;
-        } else {
-            escaped += char(byte);
-        }
-    }
-    return escaped;
-}
-
 }  // namespace
 
-std::string MachineInfoJson(const MachineInfo& info)
+QString IdentityHex(std::uint32_t ident)
+{
+    return QString::fromStdString(FormatText("%08lX", static_cast<unsigned long>(ident)));
+}
+
+QString AddressHex(std::uint32_t address)
+{
+    return QString::fromStdString(FormatText("%06X", unsigned(address)));
+}
+
+QJsonObject IdentityMembers(std::uint32_t hardIdent, std::uint32_t flashIdent)
+{
+    return QJsonObject{
+        {"hardIdent", qint64(hardIdent)},
+        {"flashIdent", qint64(flashIdent)},
+        {"hardIdentHex", IdentityHex(hardIdent)},
+        {"flashIdentHex", IdentityHex(flashIdent)},
+    };
+}
+
+QJsonObject MachineInfoMembers(const MachineInfo& info)
 {
     QJsonObject object{
         {"answered", info.answered},
         {"factoryInfoRead", info.factoryInfoRead},
         {"mainInfoRead", info.mainInfoRead},
-        {"hardIdent", qint64(info.hardIdent)},
-        {"flashIdent", qint64(info.flashIdent)},
         {"miniBootVersion", qint64(info.miniBootVersion)},
         {"factoryDataAddress", qint64(info.factoryDataAddress)},
         {"userAreaAddress", qint64(info.userAreaAddress)},
@@ -80,6 +74,18 @@ std::string MachineInfoJson(const MachineInfo& info)
         {"hardwareOptionsText", Latin1(info.hardwareOptionsText)},
         {"factoryDriversText", Latin1(info.factoryDriversText)},
         {"driversText", Latin1(info.driversText)},
+        {"factoryDataAddressHex", AddressHex(info.factoryDataAddress)},
+        {"userAreaAddressHex", AddressHex(info.userAreaAddress)},
+        {"programLoaderAddressHex", AddressHex(info.programLoaderAddress)},
+        {"factoryDriverListHex", AddressHex(info.factoryDriverList)},
     };
-    return EscapedDelAndC1(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    const QJsonObject identity = IdentityMembers(info.hardIdent, info.flashIdent);
+    for (auto member = identity.begin(); member != identity.end(); ++member)
+        object.insert(member.key(), member.value());
+    return object;
+}
+
+std::string MachineInfoJson(const MachineInfo& info)
+{
+    return JsonText(MachineInfoMembers(info));
 }

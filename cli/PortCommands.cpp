@@ -8,7 +8,6 @@
 #include "link/Settings.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
 
@@ -28,20 +27,28 @@ std::string StoredText(const std::string& name, bool& present)
 }
 
 // What set-port and the port dialogs have stored: "ComPort", then each
-// "Ports/comN" that is set with the device it finally names.
+// "Ports/comN" that is set with the device it finally names. With --json
+// also as members: "comPort" (null when not set) and "devices", by port
+// name, each with its stored "device" and the "resolved" one.
 void PrintStoredPorts(CliSession& session)
 {
     bool present = false;
     const std::string comPort = StoredText(SettingName::kComPort, present);
     session.SayUtf8(std::string(SettingName::kComPort) + "\t" + (present ? comPort : "(not set)"));
+    session.report.Set("comPort", present ? QJsonValue(QString::fromStdString(comPort)) : QJsonValue());
+    QJsonObject devices;
     for (int item = 1; item <= PortSelection::kPortCount; ++item) {
-        const std::string name = SettingName::PortDevice(PortNameOfItem(item));
+        const std::string portName = PortNameOfItem(item);
+        const std::string name = SettingName::PortDevice(portName);
         const std::string device = StoredText(name, present);
         if (!present || device.empty())
             continue;
         const std::string resolved = ResolvedDevice(device);
         session.SayUtf8(name + "\t" + device + (resolved != device ? " -> " + resolved : std::string()));
+        devices.insert(QString::fromStdString(portName), QJsonObject{{"device", QString::fromStdString(device)},
+                                                                     {"resolved", QString::fromStdString(resolved)}});
     }
+    session.report.Set("devices", devices);
 }
 
 // The names com1 .. com8 that stand for the device `entry` is.
@@ -128,7 +135,8 @@ ExitCode PortsCommand(CliSession& session, const CliArguments&)
         QJsonArray array;
         for (const SerialPortEntry& entry : ports)
             array.append(PortJson(entry));
-        session.SayUtf8(QJsonDocument(QJsonObject{{"ports", array}}).toJson(QJsonDocument::Compact).toStdString());
+        session.report.Set("ports", array);
+        session.report.SetResult(ports.empty() ? "No serial port found" : "Done");
         return ExitCode::Done;
     }
     if (ports.empty()) {

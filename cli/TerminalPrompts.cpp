@@ -4,10 +4,12 @@
 
 #include <QString>
 
+#include <utility>
+
 #include <unistd.h>
 
-TerminalPrompts::TerminalPrompts(bool yes, std::FILE* in, std::FILE* out, std::FILE* err)
-    : yes(yes), in(in), out(out), err(err)
+TerminalPrompts::TerminalPrompts(bool yes, std::FILE* in, std::FILE* err, ResultLine say)
+    : yes(yes), in(in), err(err), say(std::move(say))
 {
 }
 
@@ -44,8 +46,5 @@ bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
 
 void TerminalPrompts::Error(const std::string&, const std::string& text)
 {
-    if (StopSignals::Requested())
-        return;  // the run ends with "Aborted" alone
-    std::fprintf(out, "%s\n", text.c_str());
-    std::fflush(out);
+    say(text);
 }

@@ -3,14 +3,18 @@
 #include "common/Prompts.h"
 
 #include <cstdio>
+#include <functional>
+#include <string>
 
 // The prompts of the command line. A confirmation is given by --yes, or asked
 // on the terminal (only y or yes, in any case, confirms); with neither, the
-// answer is No. An error box's text is a result line on `out`. The command
-// line shows no file dialog: it is given its files.
+// answer is No. An error box's text is a result line, handed to `say`. The
+// command line shows no file dialog: it is given its files.
 class TerminalPrompts final : public Prompts {
 public:
-    TerminalPrompts(bool yes, std::FILE* in, std::FILE* out, std::FILE* err);
+    using ResultLine = std::function<void(const std::string& utf8Line)>;
+
+    TerminalPrompts(bool yes, std::FILE* in, std::FILE* err, ResultLine say);
 
     std::optional<std::string> OpenFile(const OpenFileQuestion& question) override;
     std::optional<std::string> SaveFile(const SaveFileQuestion& question) override;
@@ -23,6 +27,6 @@ public:
 private:
     bool yes;
     std::FILE* in;
-    std::FILE* out;
     std::FILE* err;
+    ResultLine say;
 };

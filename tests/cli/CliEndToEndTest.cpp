@@ -209,11 +209,13 @@ TEST(CliEndToEnd, StopSignalsAbortADownloadAndCloseThePort)
 {
     SimulatorProcess sim({"--erase-time", "5000"});  // the first erase stays busy a while
     ASSERT_FALSE(sim.device.empty());
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // With --json, the one object says it instead.
+    for (const auto& [signal, json] : {std::pair{SIGINT, false}, std::pair{SIGTERM, true}, std::pair{SIGHUP, false}}) {
         SCOPED_TRACE(strsignal(signal));
         QProcess cli;
-        cli.start(QStringLiteral(MIRELLE_CLI_PATH),
-                  {"--port", QString::fromStdString(sim.device), "download", kSamples + "/sample-user.tbu"});
+        cli.start(QStringLiteral(MIRELLE_CLI_PATH), QStringList{"--port", QString::fromStdString(sim.device)}
+                                                        + (json ? QStringList{"--json"} : QStringList{})
+                                                        + QStringList{"download", kSamples + "/sample-user.tbu"});
         // The signal once the erase phase has shown itself on standard error.
         cli.setReadChannel(QProcess::StandardError);
         QByteArray err;
@@ -224,7 +226,11 @@ TEST(CliEndToEnd, StopSignalsAbortADownloadAndCloseThePort)
         ASSERT_TRUE(cli.waitForFinished(10000));
         EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(cli.exitCode(), 5);
-        EXPECT_EQ(cli.readAllStandardOutput().toStdString(), "Aborted\n");
+        const QByteArray out = cli.readAllStandardOutput();
+        if (json)
+            EXPECT_EQ(QJsonDocument::fromJson(out)["result"].toString(), "Aborted") << out.toStdString();
+        else
+            EXPECT_EQ(out.toStdString(), "Aborted\n");
         const CliRun ident = RunCli(sim, {"ident"});
         EXPECT_EQ(ident.exitCode, 0) << ident.err;
     }
@@ -614,6 +620,69 @@ TEST(CliEndToEnd, PortsListsWhatIsPresentAsTextOrJson)
     for (const QJsonValue port : object["ports"].toArray()) {
         EXPECT_TRUE(port["device"].isString());
         EXPECT_TRUE(port["portNames"].isArray());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// --json, every command by one rule: exactly one JSON object on standard
+// output, whose `result` is the result text and `exitCode` the exit code,
+// with what the command found as members. One machine, the commands in turn.
+TEST_F(CliEndToEndTest, EveryCommandWithJsonPrintsOneObjectWithResultAndExitCode)
+{
+    const QTemporaryDir config;
+    const QString device = QString::fromStdString(sim.device);
+    struct Case {
+        QStringList arguments;  // after --port DEVICE --json
+        int exitCode;
+        std::string result;  // what `result` begins with
+        QJsonObject members;  // some of the members, with their values
+    };
+    const QJsonArray consoleLines{QJsonObject{
+        {"line", "100 = 1"},
+        {"output", "write _y 0x000100 = 0x000001 (1)\nread  _y 0x000100 = 0x000001 (1)"},
+    }};
+    const std::vector<Case> cases{
+        {{"ident"}, 0, "Hard ident : 4D520001, flash ident : 000122DA",
+         {{"hardIdent", 0x4D520001}, {"hardIdentHex", "4D520001"}, {"flashIdentHex", "000122DA"}}},
+        {{"info"}, 0, "Done",
+         {{"hardIdent", 0x4D520001}, {"hardIdentHex", "4D520001"}, {"userAreaAddressHex", "D20000"}}},
+        {{"check", kSamples + "/sample-factory.tbf"}, 0, "File is ok",
+         {{"kind", "factory"}, {"loaded", true}, {"flashIdentHex", "000122DA"}, {"size", 2816}}},
+        {{"factory", kSamples + "/sample-factory.tbf"}, 0, "Done", {{"bytes", 2816}, {"blocks", 12}, {"erases", 2}}},
+        {{"download", kSamples + "/sample-user.tbu"}, 0, "Done", {{"bytes", 1874}, {"blocks", 8}, {"erases", 4}}},
+        {{"--yes", "write-serial", "SN-0042"}, 0, "Done",
+         {{"field", "serialNumber"}, {"text", " SN-0042"}, {"readBack", " SN-0042"}}},
+        {{"write-name", "Line 3"}, 2, "Not written : standard input is no terminal", {{"sent", false}}},
+        {{"console", "100 = 1"}, 0, "Done", {{"lines", consoleLines}}},
+        {{"console", "100", "bogus"}, 2, "Symbol not found", {}},
+        {{"ports"}, 0, "", {}},
+        {{"set-port", "com2", device}, 0, "ComPort\tcom2",
+         {{"comPort", "com2"}, {"devices", QJsonObject{{"com2", QJsonObject{{"device", device}, {"resolved", device}}}}}}},
+        {{"program-loader"}, 0, "Done", {{"mode", 1}, {"acknowledged", true}}},
+        {{"boot", kSamples + "/sample-boot.tb"}, 0, "Done", {{"bytes", 0x98 * 3}}},
+        {{"power-off"}, 0, "Done", {{"acknowledged", true}}},
+        {{"power-off"}, 1, "No answer", {{"acknowledged", false}}},
+        {{"ident", "extra"}, 2, "wrong number of arguments for 'ident'", {}},
+        {{"--port", "/dev/no-such-port", "ident"}, 6, "/dev/no-such-port: No such device", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(" ").toStdString());
+        const CliRun run = RunCli(QStringList{"--port", device, "--json"} + c.arguments, {}, StationEnvironment(config));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+        ASSERT_TRUE(document.isObject()) << run.out;
+        const QJsonObject object = document.object();
+        EXPECT_EQ(object["exitCode"].toInt(-1), run.exitCode);
+        ASSERT_TRUE(object["result"].isString());
+        EXPECT_THAT(object["result"].toString().toStdString(), StartsWith(c.result));
+        for (auto member = c.members.begin(); member != c.members.end(); ++member)
+            EXPECT_EQ(QJsonValue(object[member.key()]), QJsonValue(member.value()))
+                << member.key().toStdString() << " in " << run.out;
     }
 }
 
