@@ -3,6 +3,7 @@
 #include "app/readout/MachineInfo.h"
 #include "cli/CliSession.h"
 #include "cli/CommandHandlers.h"
+#include "cli/FileChecks.h"
 #include "images/FileKinds.h"
 
 #include <algorithm>
@@ -43,6 +44,8 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
     }
     const LoadResult result = LoadFile(*kind, path, session.context.Targets());
     session.Say(result.detail.empty() ? result.statusText : result.statusText + "\t" + result.detail);
+    if (!result.loaded)
+        SayWhyNotOpened(session, path);
     return result.loaded ? ExitCode::Done : ExitCode::FileRefused;
 }
 

@@ -2,20 +2,21 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/ErrorStream.h"
 #include "cli/Signals.h"
 
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
-                std::FILE* err)
+                ErrorStream& errors)
 {
     if (commandLine.options.help) {
         std::fputs(UsageText().c_str(), out);
         return ExitCode::Done;
     }
     if (!commandLine.error.empty()) {
-        std::fprintf(err, "mirelle-cli: %s\n\n%s", commandLine.error.c_str(), UsageText().c_str());
+        errors.Write("mirelle-cli: " + commandLine.error + "\n\n" + UsageText());
         return ExitCode::Usage;
     }
-    CliSession session(commandLine.options, context, in, out, err);
+    CliSession session(commandLine.options, context, in, out, errors);
     const CliCommand* command = FindCliCommand(commandLine.options.command);
     const ExitCode code = command->run(session, commandLine.options.arguments);
     return StopSignals::Requested() ? session.EndAfterStop() : code;

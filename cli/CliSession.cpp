@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "app/readout/MachinePanel.h"
+#include "cli/ErrorStream.h"
 #include "cli/MachineInfoJson.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
@@ -18,6 +19,7 @@
 #include <QString>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -46,8 +48,9 @@ std::string EscapedControls(const std::string& latin1)
 }
 
 CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
-                       std::FILE* err)
-    : options(options), context(context), prompts(options.yes, in, out, err), in(in), out(out), err(err)
+                       ErrorStream& errors)
+    : options(options), context(context), prompts(options.yes, in, out, errors.File()), in(in), out(out),
+      errors(errors)
 {
 }
 
@@ -66,15 +69,20 @@ void CliSession::SayUtf8(const std::string& utf8Line)
 
 void CliSession::Note(const std::string& latin1Line)
 {
-    std::fprintf(err, "%s\n", Printable(latin1Line).c_str());
-    std::fflush(err);
+    if (!options.quiet)
+        errors.Line(Printable(latin1Line));
+}
+
+void CliSession::NoteFailure(const std::string& latin1Line)
+{
+    errors.Line(Printable(latin1Line));
 }
 
 void CliSession::Complain(const std::string& line)
 {
     if (StopSignals::Requested())
         return;  // what fails after a stop fails because of it
-    std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
+    errors.Line("mirelle-cli: " + line);
 }
 
 bool CliSession::ReadLine(std::string& line)
@@ -141,7 +149,9 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
 {
     {
         const StopSignals::ProcedureRunning procedureRunning;
-        ProgressDisplay progress(err);
+        std::optional<ProgressDisplay> progress;
+        if (!options.quiet)
+            progress.emplace(errors, options.json);
         ProcedureRun run;
         run.eraseTimeout = options.eraseTimeout;
         run.beforeTick = [](Procedure& running) {
@@ -149,10 +159,11 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
                 running.Abort();
         };
         run.afterTick = [&](const Procedure& running) {
-            if (running.IsFinished())
+            if (!progress || running.IsFinished())
                 return;
             const ProcedureProgress work = running.Work();
-            progress.Show(running.StatusText(), work.position - work.minimum, work.maximum - work.minimum);
+            progress->Show(running.StatusText(), running.WorkUnit(), work.position - work.minimum,
+                           work.maximum - work.minimum);
         };
         RunProcedure(procedure, resultText, run);
     }
@@ -170,10 +181,11 @@ ExitCode CliSession::EndAfterStop()
     return ExitCode::Aborted;
 }
 
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err)
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors)
 {
     std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
     if (options.trace)
-        backend = std::make_unique<TracingBackend>(std::move(backend), err);
+        backend = std::make_unique<TracingBackend>(std::move(backend),
+                                                   [&errors](const std::string& line) { errors.Line(line); });
     return backend;
 }
