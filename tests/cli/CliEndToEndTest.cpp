@@ -525,11 +525,11 @@ TEST_F(CliEndToEndTest, ConsoleExitCodesAndTheWindowsCommands)
         EXPECT_THAT(run.err, HasSubstr(c.err));
     }
 
-    // A symbol file that cannot be opened: no line runs.
+    // A symbol file that cannot be opened: no line runs; the file is named with the reason.
     const CliRun missing = RunCli(sim, {"--symbols", "/no/such/file.tfs", "console", "100 = 2"});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "File not loaded\n");
+    EXPECT_EQ(missing.err, "File not loaded\nmirelle-cli: /no/such/file.tfs: No such file or directory\n");
     EXPECT_THAT(RunCli(sim, {"console", "100"}).out, HasSubstr("(1)"));
 
     // A full table is not loaded, but its records serve.

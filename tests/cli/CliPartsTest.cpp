@@ -135,8 +135,6 @@ TEST(CliOptionsTest, AFileThatCannotBeOpenedIsNamedWithTheReason)
              {{"check", directory}, "Unable to open file\n", "mirelle-cli: " + directory + ": Is a directory\n"},
              {{"--port", "/dev/no-such-port", "download", "/no/such/file.tbu"}, "Unable to open file\n",
               "mirelle-cli: /no/such/file.tbu: No such file or directory\n"},
-             {{"--symbols", "/no/such/file.tfs", "console", "100"}, "",
-              "File not loaded\nmirelle-cli: /no/such/file.tfs: No such file or directory\n"},
          }) {
         CapturedStream out, err;
         EXPECT_EQ(RunCommandLine(c.arguments, out.Get(), err.Get()), ExitCode::FileRefused)
