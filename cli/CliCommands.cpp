@@ -3,6 +3,7 @@
 #include "app/readout/MachineInfo.h"
 #include "cli/CliSession.h"
 #include "cli/CommandHandlers.h"
+#include "cli/FileChecks.h"
 #include "cli/MachineInfoJson.h"
 #include "common/TextFormat.h"
 #include "images/BootImage.h"
@@ -106,6 +107,8 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
     const LoadResult result = LoadFile(*kind, path, session.context.Targets());
     session.report.Merge(CheckMembers(*kind, result, session.context));
     session.Say(result.detail.empty() ? result.statusText : result.statusText + "\t" + result.detail);
+    if (!result.loaded)
+        SayWhyNotOpened(session, path);
     return result.loaded ? ExitCode::Done : ExitCode::FileRefused;
 }
 

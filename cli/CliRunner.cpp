@@ -2,20 +2,21 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/ErrorStream.h"
 #include "cli/JsonReport.h"
 #include "cli/Signals.h"
 
 #include <exception>
 
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
-                std::FILE* err)
+                ErrorStream& errors)
 {
     if (commandLine.options.help) {
         std::fputs(UsageText().c_str(), out);
         return ExitCode::Done;
     }
     if (!commandLine.error.empty()) {
-        std::fprintf(err, "mirelle-cli: %s\n\n%s", commandLine.error.c_str(), UsageText().c_str());
+        errors.Write("mirelle-cli: " + commandLine.error + "\n\n" + UsageText());
         if (commandLine.options.json) {
             JsonReport report;
             report.SetResult(commandLine.error);
@@ -23,7 +24,7 @@ ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context
         }
         return ExitCode::Usage;
     }
-    CliSession session(commandLine.options, context, in, out, err);
+    CliSession session(commandLine.options, context, in, out, errors);
     const CliCommand* command = FindCliCommand(commandLine.options.command);
     ExitCode code = ExitCode::Done;
     try {

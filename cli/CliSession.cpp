@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "app/readout/MachinePanel.h"
+#include "cli/ErrorStream.h"
 #include "cli/MachineInfoJson.h"
 #include "cli/ProcedureTally.h"
 #include "cli/Progress.h"
@@ -19,6 +20,7 @@
 #include <QString>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -47,13 +49,13 @@ std::string EscapedControls(const std::string& latin1)
 }
 
 CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
-                       std::FILE* err)
+                       ErrorStream& errors)
     : options(options),
       context(context),
-      prompts(options.yes, in, err, [this](const std::string& utf8Line) { SayUtf8(utf8Line); }),
+      prompts(options.yes, in, errors.File(), [this](const std::string& utf8Line) { SayUtf8(utf8Line); }),
       in(in),
       out(out),
-      err(err)
+      errors(errors)
 {
 }
 
@@ -76,8 +78,13 @@ void CliSession::SayUtf8(const std::string& utf8Line)
 
 void CliSession::Note(const std::string& latin1Line)
 {
-    std::fprintf(err, "%s\n", Printable(latin1Line).c_str());
-    std::fflush(err);
+    if (!options.quiet)
+        errors.Line(Printable(latin1Line));
+}
+
+void CliSession::NoteFailure(const std::string& latin1Line)
+{
+    errors.Line(Printable(latin1Line));
 }
 
 void CliSession::Complain(const std::string& line)
@@ -86,7 +93,7 @@ void CliSession::Complain(const std::string& line)
         return;  // what fails after a stop fails because of it
     if (options.json)
         report.KeepDiagnostic(line);
-    std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
+    errors.Line("mirelle-cli: " + line);
 }
 
 bool CliSession::ReadLine(std::string& line)
@@ -153,7 +160,9 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
 {
     {
         const StopSignals::ProcedureRunning procedureRunning;
-        ProgressDisplay progress(err);
+        std::optional<ProgressDisplay> progress;
+        if (!options.quiet)
+            progress.emplace(errors, options.json);
         ProcedureTally tally;
         ProcedureRun run;
         run.eraseTimeout = options.eraseTimeout;
@@ -163,10 +172,11 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
         };
         run.afterTick = [&](const Procedure& running) {
             tally.AfterTick(running);
-            if (running.IsFinished())
+            if (!progress || running.IsFinished())
                 return;
             const ProcedureProgress work = running.Work();
-            progress.Show(running.StatusText(), work.position - work.minimum, work.maximum - work.minimum);
+            progress->Show(running.StatusText(), running.WorkUnit(), work.position - work.minimum,
+                           work.maximum - work.minimum);
         };
         RunProcedure(procedure, resultText, run);
         report.Merge(tally.Members());
@@ -198,10 +208,11 @@ void CliSession::EndReport(ExitCode code)
     std::fflush(out);
 }
 
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err)
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors)
 {
     std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
     if (options.trace)
-        backend = std::make_unique<TracingBackend>(std::move(backend), err);
+        backend = std::make_unique<TracingBackend>(std::move(backend),
+                                                   [&errors](const std::string& line) { errors.Line(line); });
     return backend;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+class ErrorStream;
 class PortBackend;
 class Procedure;
 struct MachineInfo;
@@ -20,10 +21,12 @@ std::string EscapedControls(const std::string& latin1);
 
 // What every command of mirelle-cli works with: the options, the context of
 // the process-wide objects, and the three streams (lines to run on `in`;
-// results on `out`; progress, trace and diagnostics on `err`).
+// results on `out`; progress, trace and diagnostics through `errors`, the
+// one writer of standard error).
 class CliSession {
 public:
-    CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out, std::FILE* err);
+    CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
+               ErrorStream& errors);
 
     const CliOptions& options;
     ToolContext context;
@@ -41,8 +44,10 @@ public:
     void Say(const std::string& latin1Line);
     // A result line of the tool's own that may quote the user's text (UTF-8).
     void SayUtf8(const std::string& utf8Line);
-    // A line on `err` as it stands (a loaded file's summary).
+    // A line on `err` as it stands (a loaded file's summary); none with --quiet.
     void Note(const std::string& latin1Line);
+    // The same for a failure's line ("File not loaded"), which --quiet keeps.
+    void NoteFailure(const std::string& latin1Line);
     // A diagnostic on `err`: "mirelle-cli: " and the line; none after a stop.
     // With --json the report keeps it too: a run without a result line has
     // its last diagnostic as its result.
@@ -64,7 +69,7 @@ public:
     // escaped); with --json, its fields go into the report.
     void PrintPanel(const MachineInfo& info);
 
-    // Runs a procedure to its end with progress on `err`, a stop as its
+    // Runs a procedure to its end with progress on `err` (none with --quiet), a stop as its
     // Abort button and --erase-timeout as the bound of its erase phase,
     // keeping `resultText` in step; then prints the result text. The report
     // gets what the run did (ProcedureTally).
@@ -81,9 +86,9 @@ public:
 private:
     std::FILE* in;
     std::FILE* out;
-    std::FILE* err;
+    ErrorStream& errors;
 };
 
 // The port backend the options ask for: the operating system's serial ports,
-// given up at a stop, traced on `err` with --trace.
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err);
+// given up at a stop, traced through `errors` with --trace.
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors);

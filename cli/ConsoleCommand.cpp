@@ -1,6 +1,7 @@
 #include "cli/CommandHandlers.h"
 
 #include "cli/CliSession.h"
+#include "cli/FileChecks.h"
 #include "cli/Signals.h"
 #include "console/Console.h"
 #include "console/ConsoleHost.h"
@@ -194,11 +195,15 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
     SymbolTable& symbols = session.context.symbols;
     if (session.options.symbols) {
         const LoadResult load = LoadFile(FileKind::Symbols, *session.options.symbols, session.context.Targets());
-        session.Note(load.statusText);
+        if (load.loaded)
+            session.Note(load.statusText);
+        else
+            session.NoteFailure(load.statusText);
         // Not loaded with a full table: the file is too long, and its first
         // records serve, as in the window. Otherwise it could not be opened.
         if (!load.loaded && symbols.Count() < SymbolTable::kCapacity) {
             session.report.SetResult(load.statusText);
+            SayWhyNotOpened(session, *session.options.symbols);
             return ExitCode::FileRefused;
         }
     }

@@ -2,6 +2,7 @@
 #include "app/ToolContext.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSession.h"
+#include "cli/ErrorStream.h"
 #include "cli/Signals.h"
 #include "link/DeviceLink.h"
 
@@ -16,13 +17,15 @@ int main(int argc, char** argv)
     const StopSignals stops;
     QCoreApplication app(argc, argv);
     const ParsedCommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    // The one link of this run, over the port backend the options ask for.
-    DeviceLink link(CliPortBackend(commandLine.options, stderr));
+    // The one writer of standard error, and the one link of this run over
+    // the port backend the options ask for.
+    ErrorStream errors(stderr);
+    DeviceLink link(CliPortBackend(commandLine.options, errors));
     const ToolContext context = ProcessContext(link);
     try {
-        return int(RunCli(commandLine, context, stdin, stdout, stderr));
+        return int(RunCli(commandLine, context, stdin, stdout, errors));
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "mirelle-cli: %s\n", error.what());
+        errors.Line(std::string("mirelle-cli: ") + error.what());
         return int(ExitCode::MachineRefused);
     }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <new>
@@ -36,22 +37,31 @@ void Allocate(std::vector<T>& into, std::uint32_t count)
 bool FileReader::Open(const std::string& path)
 {
     Close();
-    if (path.empty())
+    auto fail = [this](std::string why) {
+        Close();
+        openError = std::move(why);
         return false;
+    };
+    if (path.empty())
+        return fail("No file name given");
     const std::filesystem::path name(std::u8string(path.begin(), path.end()));
     std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error))
-        return false;
+    const std::filesystem::file_status status = std::filesystem::status(name, error);
+    if (error)
+        return fail(error.message());
+    if (std::filesystem::is_directory(status))
+        return fail(std::make_error_code(std::errc::is_a_directory).message());
+    if (!std::filesystem::is_regular_file(status))
+        return fail("Not a regular file");
+    errno = 0;
     file.open(name, std::ios::binary);
     if (!file.is_open())
-        return false;
+        return fail(errno != 0 ? std::generic_category().message(errno) : "Cannot be opened for reading");
     file.seekg(0, std::ios::end);
     const auto end = file.tellg();
     file.seekg(0, std::ios::beg);
-    if (end < 0 || !file) {
-        Close();
-        return false;
-    }
+    if (end < 0 || !file)
+        return fail("Cannot be read");
     size = std::uint64_t(end);
     return true;
 }
@@ -66,6 +76,7 @@ void FileReader::OpenBytes(std::span<const std::uint8_t> bytes)
 
 void FileReader::Close()
 {
+    openError.clear();
     if (file.is_open())
         file.close();
     file.clear();
@@ -153,6 +164,13 @@ void FileReader::Block(std::vector<std::uint8_t>& block, std::uint32_t count, st
         throw LoadError(FormatText("File too large : %u bytes, more than the machine can address", count));
     Allocate(block, count);
     Bytes(block.data(), count);
+}
+
+std::string FileOpenFailure(const std::string& path)
+{
+    FileReader file;
+    file.Open(path);
+    return file.OpenError();
 }
 
 AllocationLimitForTests::AllocationLimitForTests(std::uint64_t bytes) : previous(allocationLimit.exchange(bytes)) {}

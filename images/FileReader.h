@@ -29,8 +29,12 @@ inline constexpr const char* kUnexpectedEnd = "Unexpected end of file";
 class FileReader {
 public:
     // False for an empty path, a path that names no regular file, or a file
-    // that cannot be opened for reading. `path` is UTF-8.
+    // that cannot be opened for reading; OpenError() then says why. `path`
+    // is UTF-8.
     bool Open(const std::string& path);
+    // Why the last Open() failed ("No such file or directory", "Is a
+    // directory" ...); empty after one that succeeded.
+    const std::string& OpenError() const { return openError; }
     // Reads `bytes` as the contents of a file; they must outlive the reading.
     void OpenBytes(std::span<const std::uint8_t> bytes);
     void Close();
@@ -64,7 +68,13 @@ private:
     bool inMemory = false;
     std::uint64_t size = 0;
     std::uint64_t position = 0;
+    std::string openError;
 };
+
+// Why the file at `path` cannot be opened for reading, as FileReader::Open
+// finds it now; empty when it can. The loaders' own text for such a file is
+// kUnableToOpen: a front end adds this, with the file's name, where it can.
+std::string FileOpenFailure(const std::string& path);
 
 // For tests: while one lives, FileReader::Table and FileReader::Block take an
 // allocation of more than `bytes` as failed (std::bad_alloc), as on a computer

@@ -5,8 +5,13 @@
 
 #include <string>
 
+TracingBackend::TracingBackend(std::unique_ptr<PortBackend> inner, LineSink sink)
+    : inner(std::move(inner)), sink(std::move(sink)), start(std::chrono::steady_clock::now())
+{
+}
+
 TracingBackend::TracingBackend(std::unique_ptr<PortBackend> inner, std::FILE* out)
-    : inner(std::move(inner)), out(out), start(std::chrono::steady_clock::now())
+    : TracingBackend(std::move(inner), [out](const std::string& line) { std::fprintf(out, "%s\n", line.c_str()); })
 {
 }
 
@@ -20,15 +25,15 @@ void TracingBackend::Line(const char* direction, const char* mark, std::span<con
     if (!hex.empty())
         hex.pop_back();
     if (*mark)
-        std::fprintf(out, "%8.3f %s %-8s%s%s\n", seconds, direction, mark, hex.c_str(), note);
+        sink(FormatText("%8.3f %s %-8s%s%s", seconds, direction, mark, hex.c_str(), note));
     else
-        std::fprintf(out, "%8.3f %s %s%s\n", seconds, direction, hex.c_str(), note);
+        sink(FormatText("%8.3f %s %s%s", seconds, direction, hex.c_str(), note));
 }
 
 bool TracingBackend::Open(const std::string& device, const LineSettings& settings)
 {
     const bool opened = inner->Open(device, settings);
-    std::fprintf(out, "open %s: %s\n", device.c_str(), opened ? "ok" : "failed");
+    sink(FormatText("open %s: %s", device.c_str(), opened ? "ok" : "failed"));
     return opened;
 }
 

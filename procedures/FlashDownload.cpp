@@ -84,6 +84,8 @@ ProcedureProgress FlashDownload::Bar() const
 
 ProcedureProgress FlashDownload::Work() const
 {
+    if (CurrentPhase() == Phase::Erasing)
+        return EraseCount();
     const Progress progress = CurrentProgress();
     return {0, progress.maximum, progress.position};
 }

@@ -52,7 +52,9 @@ public:
     // 0 during the erase phase, then the bytes written as the tick found
     // them, and 0 again once done; out of the data length.
     ProcedureProgress Bar() const override;
+    // Erasing: the erases done, out of all; then as CurrentProgress().
     ProcedureProgress Work() const override;
+    const char* WorkUnit() const override { return CurrentPhase() == Phase::Erasing ? "erases" : "bytes"; }
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override;
     DeviceLink& Link() const override { return link; }
@@ -79,6 +81,8 @@ protected:
     virtual bool NextErase() = 0;
     // How far the erase phase has got, and out of how much.
     virtual Progress EraseProgress() const = 0;
+    // The erases done, out of all the download makes.
+    virtual ProcedureProgress EraseCount() const = 0;
 
 private:
     void EraseTick();

@@ -64,8 +64,10 @@ public:
     // The dialog's progress bar, exactly as the procedure sets it.
     virtual ProcedureProgress Bar() const = 0;
     // How far the work has got, for a front end without the dialog: the
-    // erase under way out of the whole erase, then what has been written.
+    // erases done out of the erases to make, then what has been written.
     virtual ProcedureProgress Work() const = 0;
+    // What Work() counts now: "erases", "bytes" or "words".
+    virtual const char* WorkUnit() const { return "bytes"; }
 
     // The period of the dialog's timer.
     virtual std::chrono::milliseconds TickInterval() const = 0;

@@ -39,6 +39,7 @@ public:
     // From runAddress to endAddress; the next address to send, as the tick found it.
     ProcedureProgress Bar() const override { return {runAddress, endAddress, barPosition}; }
     ProcedureProgress Work() const override { return {runAddress, endAddress, nextAddress}; }
+    const char* WorkUnit() const override { return "words"; }
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override { return std::chrono::milliseconds(0); }
     DeviceLink& Link() const override { return link; }

@@ -27,6 +27,7 @@ private:
     {
         return {Phase::Erasing, std::uint32_t(eraseIndex), std::uint32_t(eraseVectors.size())};
     }
+    ProcedureProgress EraseCount() const override { return {0, eraseVectors.size(), eraseIndex}; }
 
     const std::vector<std::uint32_t> eraseVectors;
     std::size_t eraseIndex = 0;

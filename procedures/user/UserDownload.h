@@ -36,6 +36,8 @@ private:
     bool NextErase() override;
     // The offset of the erase under way, out of the user area's length.
     Progress EraseProgress() const override { return {Phase::Erasing, eraseOffset, area.length}; }
+    // One erase a step over the user area's length, and always at least one.
+    ProcedureProgress EraseCount() const override;
 
     const UserArea area;
     std::uint32_t eraseOffset = 0;

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 using testing::HasSubstr;
+using testing::MatchesRegex;
 using testing::StartsWith;
 
 namespace {
@@ -121,6 +122,37 @@ TEST_F(CliEndToEndTest, DownloadThenInfoShowsTheNewProgram)
     EXPECT_THAT(Row(info.out, "Drivers :"), HasSubstr("type 0x11 V1.05"));
 }
 
+// Standard error is no terminal here: the progress is plain lines, with
+// --json one JSON object a line, with --quiet nothing (nor the file's
+// summary); the result is the same.
+TEST_F(CliEndToEndTest, ProgressAsPlainLinesJsonLinesOrNothing)
+{
+    struct Case {
+        QStringList options;
+        std::string firstLine;  // of standard error
+        std::size_t minimumLines;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{}, "File is ok : ", 4},
+             {{"--json"}, "File is ok : ", 4},
+             {{"--quiet"}, "", 0},
+         }) {
+        const CliRun download = RunCli(sim, c.options + QStringList{"download", kSamples + "/sample-user.tbu"});
+        EXPECT_EQ(download.exitCode, 0) << download.err;
+        const QStringList lines = QString::fromStdString(download.err).split('\n', Qt::SkipEmptyParts);
+        EXPECT_GE(std::size_t(lines.size()), c.minimumLines) << download.err;
+        EXPECT_THAT(download.err, StartsWith(c.firstLine));
+        for (const QString& line : lines.mid(1)) {
+            if (c.options.contains("--json")) {
+                const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+                EXPECT_TRUE(object["unit"].isString()) << line.toStdString();
+            } else {
+                EXPECT_THAT(line.toStdString(), MatchesRegex("(Erasing|Programming)\\.\\.\\. [0-9]+/[0-9]+ \\([0-9]+%\\)"));
+            }
+        }
+    }
+}
+
 TEST_F(CliEndToEndTest, TraceShowsTheLineOnStandardErrorOnly)
 {
     const CliRun ident = RunCli(sim, {"--trace", "ident"});
@@ -189,13 +221,35 @@ TEST(CliEndToEnd, CheckGivesEachLoadersVerdict)
     EXPECT_EQ(RunCli({"--kind", "user", "check", kSamples + "/sample-factory.tbf"}).exitCode, 3);
 }
 
+// A file of another kind by its extension is refused before the port is
+// opened; with --kind it is loaded as the command's kind, and refused by its
+// loader, before anything is sent too.
 TEST(CliEndToEnd, ARefusedFileIsNeverSentToTheMachine)
 {
     SimulatorProcess sim;
     ASSERT_FALSE(sim.device.empty());
-    const CliRun download = RunCli(sim, {"--trace", "download", kSamples + "/sample-factory.tbf"});
-    EXPECT_EQ(download.exitCode, 3);
-    EXPECT_THAT(download.err, testing::Not(HasSubstr("frame")));
+    struct Case {
+        QStringList arguments;
+        int exitCode;
+        std::string err;
+    };
+    const QString user = kSamples + "/sample-user.tbu";
+    const QString factory = kSamples + "/sample-factory.tbf";
+    for (const Case& c : std::vector<Case>{
+             {{"download", factory}, 3,
+              "mirelle-cli: download takes a user program (.tbu), and " + factory.toStdString()
+                  + " is a factory image (.tbf); give --kind user to load it as a user program (.tbu) all the same\n"},
+             {{"factory", user}, 3, "mirelle-cli: factory takes a factory image (.tbf), and "},
+             {{"boot", user}, 3, "mirelle-cli: boot takes a boot program (.tb), and "},
+             {{"--kind", "factory", "download", user}, 2,
+              "mirelle-cli: download takes a user program (.tbu): --kind factory does not apply to it\n"},
+             {{"--kind", "user", "download", factory}, 3, ""},
+         }) {
+        const CliRun run = RunCli(sim, QStringList{"--trace"} + c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_THAT(run.err, StartsWith(c.err));
+        EXPECT_THAT(run.err, testing::Not(HasSubstr("frame")));
+    }
 }
 
 }  // namespace
@@ -477,11 +531,11 @@ TEST_F(CliEndToEndTest, ConsoleExitCodesAndTheWindowsCommands)
         EXPECT_THAT(run.err, HasSubstr(c.err));
     }
 
-    // A symbol file that cannot be opened: no line runs.
+    // A symbol file that cannot be opened: no line runs; the file is named with the reason.
     const CliRun missing = RunCli(sim, {"--symbols", "/no/such/file.tfs", "console", "100 = 2"});
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(missing.err, "File not loaded\n");
+    EXPECT_EQ(missing.err, "File not loaded\nmirelle-cli: /no/such/file.tfs: No such file or directory\n");
     EXPECT_THAT(RunCli(sim, {"console", "100"}).out, HasSubstr("(1)"));
 
     // A full table is not loaded, but its records serve.

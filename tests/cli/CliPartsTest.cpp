@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSession.h"
+#include "cli/ErrorStream.h"
 #include "cli/ExitCode.h"
 #include "cli/Progress.h"
 #include "link/DeviceLink.h"
@@ -10,6 +11,7 @@
 #include "app/ToolContext.h"
 #include "link/TracingBackend.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -27,8 +29,9 @@ namespace {
 ExitCode RunCommandLine(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err)
 {
     const ParsedCommandLine commandLine = ParseCommandLine(arguments);
-    DeviceLink link(CliPortBackend(commandLine.options, err));
-    return RunCli(commandLine, ProcessContext(link), stdin, out, err);
+    ErrorStream errors(err);
+    DeviceLink link(CliPortBackend(commandLine.options, errors));
+    return RunCli(commandLine, ProcessContext(link), stdin, out, errors);
 }
 
 // Everything written to a FILE*, as text.
@@ -112,8 +115,33 @@ TEST(CliOptionsTest, CheckRefusesAFileItCannotTellTheKindOf)
     CapturedStream out, err;
     EXPECT_EQ(RunCommandLine({"check", "firmware.bin"}, out.Get(), err.Get()), ExitCode::Usage);
     EXPECT_THAT(err.Text(), HasSubstr("--kind"));
-    EXPECT_EQ(RunCommandLine({"check", "/no/such/file.tbu"}, out.Get(), err.Get()), ExitCode::FileRefused);
-    EXPECT_EQ(out.Text(), "Unable to open file\n");
+}
+
+// The loader's own text is the result; the file and why it could not be
+// opened go to standard error.
+TEST(CliOptionsTest, AFileThatCannotBeOpenedIsNamedWithTheReason)
+{
+    const QTemporaryDir folder;
+    const std::string directory = folder.path().toStdString() + "/folder.tbu";
+    ASSERT_TRUE(QDir().mkdir(QString::fromStdString(directory)));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string out;
+        std::string err;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"check", "/no/such/file.tbu"}, "Unable to open file\n",
+              "mirelle-cli: /no/such/file.tbu: No such file or directory\n"},
+             {{"check", directory}, "Unable to open file\n", "mirelle-cli: " + directory + ": Is a directory\n"},
+             {{"--port", "/dev/no-such-port", "download", "/no/such/file.tbu"}, "Unable to open file\n",
+              "mirelle-cli: /no/such/file.tbu: No such file or directory\n"},
+         }) {
+        CapturedStream out, err;
+        EXPECT_EQ(RunCommandLine(c.arguments, out.Get(), err.Get()), ExitCode::FileRefused)
+            << testing::PrintToString(c.arguments);
+        EXPECT_EQ(out.Text(), c.out);
+        EXPECT_EQ(err.Text(), c.err);
+    }
 }
 
 TEST(TracingBackendTest, MarksWakeUpsFramesAndTimeOuts)
@@ -144,7 +172,8 @@ TEST(CliSessionTest, ALineOfInputIsCutAndItsRestDropped)
     std::rewind(in.Get());
     DeviceLink link(std::make_unique<ScriptedPeer>());
     const CliOptions options;
-    CliSession session(options, ProcessContext(link), in.Get(), out.Get(), err.Get());
+    ErrorStream errors(err.Get());
+    CliSession session(options, ProcessContext(link), in.Get(), out.Get(), errors);
     std::string line;
     ASSERT_TRUE(session.ReadLine(line));
     EXPECT_EQ(line.size(), 64u * 1024);
@@ -156,22 +185,104 @@ TEST(CliSessionTest, ALineOfInputIsCutAndItsRestDropped)
     EXPECT_FALSE(session.ReadLine(line));
 }
 
-TEST(ProgressDisplayTest, PlainLinesAtEachPhaseAndEveryTenth)
+TEST(ProgressDisplayTest, PlainOrJsonLinesAtEachPhaseAndEachStep)
 {
-    CapturedStream out;
-    {
-        ProgressDisplay progress(out.Get());
-        progress.Show("Erasing...", 0, 0x20000);
-        progress.Show("Erasing...", 0x8000, 0x20000);  // a quarter: a new tenth
-        progress.Show("Erasing...", 0x8001, 0x20000);  // same tenth: nothing
-        progress.Show("Programming...", 0, 500);
-        progress.Show("Programming...", 500, 500);
+    CapturedStream plain, json;
+    for (auto [stream, form] : {std::pair{&plain, ProgressDisplay::Form::Plain}, {&json, ProgressDisplay::Form::Json}}) {
+        ErrorStream errors(stream->Get());
+        ProgressDisplay progress(errors, form);
+        progress.Show("Erasing...", "erases", 0, 8);
+        progress.Show("Erasing...", "erases", 2, 8);  // a quarter: a new tenth
+        progress.Show("Erasing...", "erases", 2, 8);  // the same: nothing
+        progress.Show("Programming...", "bytes", 0, 500);
+        progress.Show("Programming...", "bytes", 500, 500);
     }
-    EXPECT_EQ(out.Text(),
-              "Erasing... 0/131072 (0%)\n"
-              "Erasing... 32768/131072 (25%)\n"
+    EXPECT_EQ(plain.Text(),
+              "Erasing... 0/8 (0%)\n"
+              "Erasing... 2/8 (25%)\n"
               "Programming... 0/500 (0%)\n"
               "Programming... 500/500 (100%)\n");
+    EXPECT_THAT(json.Text(),
+                MatchesRegex("(\\{\"done\":[0-9]+,\"percent\":[0-9]+,\"phase\":\"[A-Za-z.]+\",\"rate\":null,"
+                             "\"secondsLeft\":null,\"total\":[0-9]+,\"unit\":\"[a-z]+\"\\}\n){4}"));
+    EXPECT_THAT(json.Text(), HasSubstr(R"({"done":2,"percent":25,"phase":"Erasing...",)"));
+}
+
+// The bar's line on a terminal of any width: never wider, the bar left out
+// first, then the rate and the time left, then the count.
+TEST(ProgressDisplayTest, BarLineFitsTheWidth)
+{
+    struct Case {
+        ProgressFigures figures;
+        std::size_t width;
+        std::string line;
+    };
+    const ProgressFigures half{"Programming...", "bytes", 2400, 4800, 1200.0};
+    const ProgressFigures erasing{"Erasing...", "erases", 1, 4};
+    for (const Case& c : std::vector<Case>{
+             {half, 79, "Programming...   [" + std::string(8, '#') + std::string(9, ' ')
+                            + "]  50%  2400/4800 bytes  1.2 kB/s  0:02 left"},
+             {half, 72, "Programming...   [#####     ]  50%  2400/4800 bytes  1.2 kB/s  0:02 left"},
+             {half, 60, "Programming...    50%  2400/4800 bytes  1.2 kB/s  0:02 left"},
+             {half, 45, "Programming...    50%  2400/4800 bytes"},
+             {half, 30, "Programming...    50%"},
+             {half, 10, "Programmin"},
+             {erasing, 50, "Erasing...       [###           ]  25%  1/4 erases"},
+             {{"Erasing...", "erases", 1, 4, 0.5}, 71,
+              "Erasing...       [##        ]  25%  1/4 erases  0.5 erases/s  0:06 left"},
+             {{"Booting ...", "words", 0, 100000, 5.0}, 200,
+              "Booting ...      [" + std::string(133, ' ') + "]   0%  0/100000 words  5.0 words/s  5:33:20 left"},
+             {{"Programming...", "bytes", 10, 0}, 40, "Programming...   100%  10/0 bytes"},
+         }) {
+        const std::string line = ProgressBarLine(c.figures, c.width);
+        EXPECT_EQ(line, c.line) << c.width;
+        EXPECT_LE(line.size(), c.width);
+    }
+}
+
+// A line written while the bar is drawn takes a line of its own above it:
+// what the terminal shows, line by line, after the trace and the bar share
+// the error stream.
+TEST(ErrorStreamTest, TraceLinesNeverLandOnTheBarsLine)
+{
+    CapturedStream terminal;
+    {
+        ErrorStream errors(terminal.Get(), {.terminal = true, .columns = [] { return 60; }});
+        ProgressDisplay progress(errors, ProgressDisplay::Form::Bar);
+        auto* peer = new ScriptedPeer;
+        DeviceLink link(std::make_unique<TracingBackend>(std::unique_ptr<PortBackend>(peer),
+                                                         [&](const std::string& line) { errors.Line(line); }));
+        progress.Show("Programming...", "bytes", 240, 960);
+        link.OpenPort(PortAddress::OfDevice("/dev/ttyTEST"));
+        link.Select(Command::kSelectCode);
+        progress.Show("Programming...", "bytes", 480, 960);
+    }
+    // The terminal's rendering: a carriage return goes back to the line's
+    // start, ESC [ K erases to its end.
+    std::vector<std::string> shown{""};
+    std::size_t column = 0;
+    const std::string text = terminal.Text();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string& line = shown.back();
+        if (text.compare(i, 3, "\x1B[K") == 0) {
+            line.resize(column);
+            i += 2;
+        } else if (text[i] == '\r') {
+            column = 0;
+        } else if (text[i] == '\n') {
+            shown.emplace_back();
+            column = 0;
+        } else {
+            line.resize(std::max(line.size(), column + 1));
+            line[column++] = text[i];
+        }
+    }
+    ASSERT_GE(shown.size(), 4u) << text;
+    EXPECT_EQ(shown.front(), "open /dev/ttyTEST: ok");
+    for (auto line = shown.begin() + 1; line < shown.end() - 2; ++line)
+        EXPECT_THAT(*line, MatchesRegex(" *[0-9]+\\.[0-9]{3} [<>-] [^[]*")) << text;
+    EXPECT_EQ(shown.end()[-2], "Programming...   [##########          ]  50%  480/960 bytes");
+    EXPECT_EQ(shown.back(), "");
 }
 
 }  // namespace

@@ -177,12 +177,16 @@ TEST_F(DownloadTest, ProgressFollowsErasingThenWriting)
     EXPECT_EQ(progress.phase, UserDownload::Phase::Erasing);
     EXPECT_EQ(progress.position, 0u);
     EXPECT_EQ(progress.maximum, 0x20000u);
+    // Work() counts the erases: two steps of the user area.
+    EXPECT_EQ(download.Work().maximum, 2u);
+    EXPECT_STREQ(download.WorkUnit(), "erases");
 
     Tick(download);
     EXPECT_GT(download.PauseHint().count(), 0);
     while (download.CurrentProgress().position == 0)
         Tick(download);
     EXPECT_EQ(download.CurrentProgress().position, 0x10000u);
+    EXPECT_EQ(download.Work().position, 1u);
     EXPECT_EQ(download.PauseHint().count(), 0);
 
     EraseAll(download);
@@ -192,6 +196,8 @@ TEST_F(DownloadTest, ProgressFollowsErasingThenWriting)
     EXPECT_EQ(progress.maximum, 500u);
     Tick(download);
     EXPECT_EQ(download.CurrentProgress().position, 240u);
+    EXPECT_EQ(download.Work().position, 240u);
+    EXPECT_STREQ(download.WorkUnit(), "bytes");
 }
 
 TEST_F(DownloadTest, BadStatusOnTheLastBlockStopsBeforeTheZoneTable)

@@ -1,0 +1,44 @@
+#include "cli/FileChecks.h"
+
+#include "cli/CliSession.h"
+#include "images/FileReader.h"
+
+namespace {
+
+std::string KindText(FileKind kind)
+{
+    const char* what = "";
+    switch (kind) {
+    case FileKind::User: what = "a user program"; break;
+    case FileKind::Factory: what = "a factory image"; break;
+    case FileKind::Boot: what = "a boot program"; break;
+    case FileKind::Symbols: what = "a symbol file"; break;
+    }
+    return std::string(what) + " (." + KindInfo(kind).extension + ")";
+}
+
+}  // namespace
+
+std::optional<ExitCode> RefuseFileOfAnotherKind(CliSession& session, FileKind takes, const std::string& path)
+{
+    const std::string& command = session.options.command;
+    if (session.options.kind) {
+        if (KindByName(*session.options.kind) == takes)
+            return std::nullopt;
+        session.Complain(command + " takes " + KindText(takes) + ": --kind " + *session.options.kind
+                         + " does not apply to it");
+        return ExitCode::Usage;
+    }
+    const std::optional<FileKind> kind = KindOfPath(path);
+    if (!kind || *kind == takes)
+        return std::nullopt;
+    session.Complain(command + " takes " + KindText(takes) + ", and " + path + " is " + KindText(*kind)
+                     + "; give --kind " + KindInfo(takes).name + " to load it as " + KindText(takes) + " all the same");
+    return ExitCode::FileRefused;
+}
+
+void SayWhyNotOpened(CliSession& session, const std::string& path)
+{
+    if (const std::string why = FileOpenFailure(path); !why.empty())
+        session.Complain(path + ": " + why);
+}
