@@ -77,6 +77,12 @@ void CliSession::Complain(const std::string& line)
     std::fprintf(err, "mirelle-cli: %s\n", line.c_str());
 }
 
+ExitCode CliSession::UsageError(const std::string& line)
+{
+    Complain(line + "\nTry 'mirelle-cli --help'.");
+    return ExitCode::Usage;
+}
+
 bool CliSession::ReadLine(std::string& line)
 {
     line.clear();

@@ -39,6 +39,9 @@ public:
     void Note(const std::string& latin1Line);
     // A diagnostic on `err`: "mirelle-cli: " and the line; none after a stop.
     void Complain(const std::string& line);
+    // A usage error: "mirelle-cli: " and what was wrong, then where to read
+    // more; exit code 2.
+    ExitCode UsageError(const std::string& line);
 
     // The next line of `in`, without its line break, its first 64 KiB kept
     // and the rest read and dropped; false at its end or at a stop.
