@@ -100,10 +100,8 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
 {
     const std::string& path = arguments[0];
     const auto kind = session.options.kind ? KindByName(*session.options.kind) : KindOfPath(path);
-    if (!kind) {
-        session.Complain("cannot tell the kind of '" + path + "' from its extension: give --kind");
-        return ExitCode::Usage;
-    }
+    if (!kind)
+        return session.UsageError("cannot tell the kind of '" + path + "' from its extension: give --kind");
     const LoadResult result = LoadFile(*kind, path, session.context.Targets());
     session.report.Merge(CheckMembers(*kind, result, session.context));
     session.Say(result.detail.empty() ? result.statusText : result.statusText + "\t" + result.detail);
@@ -112,29 +110,156 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
     return result.loaded ? ExitCode::Done : ExitCode::FileRefused;
 }
 
+// The options of the commands that talk to the machine, and of the downloads.
+constexpr CliOptionSet kLineOptions =
+    OptionSet({CliOption::Port, CliOption::Json, CliOption::Trace, CliOption::Quiet});
+constexpr CliOptionSet kDownloadOptions = kLineOptions | OptionSet({CliOption::Verify, CliOption::EraseTimeout});
+
+constexpr const char* kDownloadExitCodes =
+    "0\tdone\n"
+    "1\tthe machine did not answer\n"
+    "2\tthe command line was wrong\n"
+    "3\tthe file was refused\n"
+    "4\tthe machine refused or failed the download (\"Erase timed out\"\n"
+    "\tincluded)\n"
+    "5\taborted\n"
+    "6\tthe port could not be opened, or none was selected";
+
+constexpr const char* kReadExitCodes =
+    "0\tdone\n"
+    "1\tthe machine did not answer\n"
+    "2\tthe command line was wrong\n"
+    "5\taborted\n"
+    "6\tthe port could not be opened, or none was selected";
+
+constexpr const char* kReadFileExitCodes =
+    "0\tdone\n"
+    "1\tthe machine did not answer\n"
+    "2\tthe command line was wrong\n"
+    "3\tthe file could not be written\n"
+    "4\tthe machine has no user area to read (backup)\n"
+    "5\taborted\n"
+    "6\tthe port could not be opened, or none was selected";
+
+constexpr const char* kWriteExitCodes =
+    "0\tdone\n"
+    "1\tthe machine did not answer\n"
+    "2\tthe command line or the text was wrong, or there was neither\n"
+    "\t--yes nor a terminal to confirm on\n"
+    "4\tthe field is written already, or the machine refused\n"
+    "5\tnot confirmed, or aborted\n"
+    "6\tthe port could not be opened, or none was selected";
+
 constexpr std::array kCommands{
-    CliCommand{"ident", "", 0, 0, "read the machine's identity", Ident},
-    CliCommand{"info", "", 0, 0, "read the machine's information, one panel row a line", Info},
-    CliCommand{"check", "FILE", 1, 1, "load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict", Check},
-    CliCommand{"download", "FILE", 1, 1, "download a user program (.tbu) into the machine", DownloadCommand},
-    CliCommand{"factory", "FILE", 1, 1, "download a factory image (.tbf) into a machine it is for", FactoryCommand},
-    CliCommand{"boot", "FILE", 1, 1, "stream a boot program (.tb) to the machine's resident loader", BootCommand},
-    CliCommand{"write-serial", "TEXT", 1, 1, "write the serial number, once, into a blank field", WriteSerialCommand},
-    CliCommand{"write-name", "TEXT", 1, 1, "write the machine name, once, into a blank field", WriteNameCommand},
-    CliCommand{"power-off", "", 0, 0, "switch the machine off", PowerOffCommand},
-    CliCommand{"program-loader", "", 0, 0, "put the machine into its resident loader (for boot)", ProgramLoaderCommand},
-    CliCommand{"set-port", "[NAME [DEVICE]]", 0, 2,
-               "store the port (com1 .. com8) and its device as the port dialog does; alone: print them",
-               SetPortCommand},
-    CliCommand{"ports", "", 0, 0, "list the serial ports present and the port names that stand for them",
-               PortsCommand},
-    CliCommand{"read-flash", "ADDRESS LENGTH FILE", 3, 3,
-               "read LENGTH bytes of flash from ADDRESS (0x.. or decimal) into FILE", ReadFlashCommand},
-    CliCommand{"backup", "FILE", 1, 1, "keep the machine's user area, and what the readout found, in FILE",
-               BackupCommand},
-    CliCommand{"restore", "FILE", 1, 1, "put a backup's user area back into a machine of its type", RestoreCommand},
-    CliCommand{"console", "LINE...", 0, std::numeric_limits<std::size_t>::max(),
-               "run developer console lines (none: each line of standard input)", ConsoleCommand},
+    CliCommand{.name = "ident", .synopsis = "", .minArguments = 0, .maxArguments = 0,
+               .help = "read the machine's identity", .run = Ident,
+               .options = kLineOptions, .exitCodes = kReadExitCodes},
+    CliCommand{.name = "info", .synopsis = "", .minArguments = 0, .maxArguments = 0,
+               .help = "read the machine's information, one panel row a line", .run = Info,
+               .options = kLineOptions, .exitCodes = kReadExitCodes},
+    CliCommand{.name = "check", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict", .run = Check,
+               .arguments = "FILE\ta user program (.tbu), factory image (.tbf), boot program (.tb)\n"
+                            "\tor symbol file (.tfs)",
+               .options = OptionSet({CliOption::Kind, CliOption::Json, CliOption::Quiet}),
+               .exitCodes = "0\tthe file was loaded\n"
+                            "2\tthe command line was wrong, or the file's kind cannot be told\n"
+                            "\tfrom its extension (give --kind)\n"
+                            "3\tthe file was refused"},
+    CliCommand{.name = "download", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "download a user program (.tbu) into the machine", .run = DownloadCommand,
+               .arguments = "FILE\tthe user program (.tbu)",
+               .options = kDownloadOptions, .exitCodes = kDownloadExitCodes},
+    CliCommand{.name = "factory", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "download a factory image (.tbf) into a machine it is for", .run = FactoryCommand,
+               .arguments = "FILE\tthe factory image (.tbf) for the machine's identities",
+               .options = kDownloadOptions, .exitCodes = kDownloadExitCodes},
+    CliCommand{.name = "boot", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "stream a boot program (.tb) to the machine's resident loader", .run = BootCommand,
+               .arguments = "FILE\tthe boot program (.tb); the machine waits in its resident\n"
+                            "\tloader (program-loader, or RTS held at power-up)",
+               .options = kLineOptions,
+               .exitCodes = "0\tdone\n"
+                            "1\tthe port did not take the bytes\n"
+                            "2\tthe command line was wrong\n"
+                            "3\tthe file was refused\n"
+                            "5\taborted\n"
+                            "6\tthe port could not be opened, or none was selected"},
+    CliCommand{.name = "write-serial", .synopsis = "TEXT", .minArguments = 1, .maxArguments = 1,
+               .help = "write the serial number, once, into a blank field", .run = WriteSerialCommand,
+               .arguments = "TEXT\tat most 8 characters, trimmed; a text that begins with \"-\"\n"
+                            "\tfollows \"--\": write-serial -- -42-",
+               .options = kLineOptions | OptionSet({CliOption::Yes}), .exitCodes = kWriteExitCodes},
+    CliCommand{.name = "write-name", .synopsis = "TEXT", .minArguments = 1, .maxArguments = 1,
+               .help = "write the machine name, once, into a blank field", .run = WriteNameCommand,
+               .arguments = "TEXT\tat most 32 characters, trimmed; a text that begins with \"-\"\n"
+                            "\tfollows \"--\": write-name -- \"-Line 3-\"",
+               .options = kLineOptions | OptionSet({CliOption::Yes}), .exitCodes = kWriteExitCodes},
+    CliCommand{.name = "power-off", .synopsis = "", .minArguments = 0, .maxArguments = 0,
+               .help = "switch the machine off", .run = PowerOffCommand,
+               .options = kLineOptions, .exitCodes = kReadExitCodes},
+    CliCommand{.name = "program-loader", .synopsis = "", .minArguments = 0, .maxArguments = 0,
+               .help = "put the machine into its resident loader (for boot)", .run = ProgramLoaderCommand,
+               .options = kLineOptions, .exitCodes = kReadExitCodes},
+    CliCommand{.name = "set-port", .synopsis = "[NAME [DEVICE]]", .minArguments = 0, .maxArguments = 2,
+               .help = "store the port (com1 .. com8) and its device as the port dialog does; alone: print them",
+               .run = SetPortCommand,
+               .arguments = "NAME\tcom1 .. com8, stored as the port to use\n"
+                            "DEVICE\tthe device NAME stands for (/dev/ttyUSB0), stored by its\n"
+                            "\tstable name in /dev/serial/by-id where it has one",
+               .options = OptionSet({CliOption::Json, CliOption::Quiet}),
+               .exitCodes = "0\tstored, or printed\n"
+                            "2\tthe command line was wrong, or NAME is not com1 .. com8\n"
+                            "3\tthe settings could not be written"},
+    CliCommand{.name = "ports", .synopsis = "", .minArguments = 0, .maxArguments = 0,
+               .help = "list the serial ports present and the port names that stand for them", .run = PortsCommand,
+               .options = OptionSet({CliOption::Json, CliOption::Quiet}),
+               .exitCodes = "0\tlisted (\"No serial port found\" included)\n"
+                            "2\tthe command line was wrong"},
+    CliCommand{.name = "read-flash", .synopsis = "ADDRESS LENGTH FILE", .minArguments = 3, .maxArguments = 3,
+               .help = "read LENGTH bytes of flash from ADDRESS (0x.. or decimal) into FILE",
+               .run = ReadFlashCommand,
+               .arguments = "ADDRESS\tthe first address: 0xD20000, 13762560 or 064400000\n"
+                            "LENGTH\tthe count of bytes, 1 to 0x1000000\n"
+                            "FILE\twritten whole at the end, or not at all",
+               .options = kLineOptions, .exitCodes = kReadFileExitCodes},
+    CliCommand{.name = "backup", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "keep the machine's user area, and what the readout found, in FILE", .run = BackupCommand,
+               .arguments = "FILE\tthe backup (see doc/backup-format.md), written whole at the\n"
+                            "\tend, or not at all",
+               .options = kLineOptions, .exitCodes = kReadFileExitCodes},
+    CliCommand{.name = "restore", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "put a backup's user area back into a machine of its type", .run = RestoreCommand,
+               .arguments = "FILE\ta backup of a machine with the same identities and user area",
+               .options = kDownloadOptions | OptionSet({CliOption::Yes}),
+               .exitCodes = "0\tdone\n"
+                            "1\tthe machine did not answer\n"
+                            "2\tthe command line was wrong, or there was neither --yes nor a\n"
+                            "\tterminal to confirm on\n"
+                            "3\tthe backup was refused: unreadable, damaged, or of another\n"
+                            "\tmachine type\n"
+                            "4\tthe machine's user area differs, or the machine refused or\n"
+                            "\tfailed the restore (a failed verify included)\n"
+                            "5\tnot confirmed, or aborted\n"
+                            "6\tthe port could not be opened, or none was selected"},
+    CliCommand{.name = "console", .synopsis = "LINE...", .minArguments = 0,
+               .maxArguments = std::numeric_limits<std::size_t>::max(),
+               .help = "run developer console lines (none: each line of standard input)", .run = ConsoleCommand,
+               .arguments = "LINE\tone console line (quote a line with blanks); none: each\n"
+                            "\tline of standard input",
+               .options = kLineOptions | OptionSet({CliOption::Symbols, CliOption::Reads}),
+               .exitCodes = "0\tevery line ran cleanly\n"
+                            "1\ta line answered \"No answer\"\n"
+                            "2\ta line gave another error or was one of the window's\n"
+                            "\tcommands (clear, load, save), or the command line was wrong\n"
+                            "3\tthe --symbols file could not be opened\n"
+                            "5\taborted (a watch ended with Ctrl-C included)\n"
+                            "6\tthe port could not be opened, or none was selected"},
+    CliCommand{.name = "help", .synopsis = "[COMMAND]", .minArguments = 0, .maxArguments = 1,
+               .help = "this help, or one command's arguments, options and exit codes", .run = HelpCommand,
+               .arguments = "COMMAND\tthe command to describe",
+               .exitCodes = "0\tdone\n"
+                            "2\tno such command"},
 };
 
 }  // namespace

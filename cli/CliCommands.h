@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
 
 #include <cstddef>
@@ -11,14 +12,21 @@
 class CliSession;
 
 // One command of mirelle-cli: a row of the table that the command line is
-// parsed against, --help is written from, and commands are run through.
+// parsed against, the help is written from, and commands are run through.
 struct CliCommand {
     const char* name;
-    const char* synopsis;  // its arguments, as --help shows them ("FILE")
+    const char* synopsis;  // its arguments, as the help shows them ("FILE")
     std::size_t minArguments;
     std::size_t maxArguments;
     const char* help;  // one line
     ExitCode (*run)(CliSession& session, const std::vector<std::string>& arguments);
+    // What `mirelle-cli help COMMAND` adds: each argument ("FILE\tthe user
+    // program"), lines broken by '\n', the rest of a line after a TAB in a
+    // column of its own; the options that apply; and the exit codes, one a
+    // line in the same form ("4\tthe machine refused").
+    const char* arguments = "";
+    CliOptionSet options = 0;
+    const char* exitCodes = "";
 };
 
 std::span<const CliCommand> CliCommands();

@@ -1,13 +1,80 @@
 #include "cli/CliOptions.h"
 
 #include "cli/CliCommands.h"
-#include "common/TextFormat.h"
 #include "images/FileKinds.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <charconv>
+#include <map>
 
 namespace {
+
+constexpr std::array kOptions{
+    CliOptionRow{CliOption::Port, "p", "port", "NAME",
+                 "com1 .. com8 (see \"Port names\" in the README) or a\n"
+                 "device path; without it, the environment variable\n"
+                 "MIRELLE_PORT, else the port stored by the tool\n"
+                 "(\"ComPort\", see set-port)",
+                 "a port name"},
+    CliOptionRow{CliOption::Json, "j", "json", "", "one JSON object instead of the results: result,\nexitCode and what the command found; progress as\nJSON lines on standard error", ""},
+    CliOptionRow{CliOption::Trace, "t", "trace", "", "every byte sent and received on standard error,\ntime-stamped",
+                 ""},
+    CliOptionRow{CliOption::Yes, "y", "yes", "", "answer yes to confirmations (write-serial, write-name)", ""},
+    CliOptionRow{CliOption::Quiet, "q", "quiet", "", "results only: no progress, no loaded file's summary", ""},
+    CliOptionRow{CliOption::Verify, "", "verify", "",
+                 "download, factory, restore: compare what was written\nwith the flash read back", ""},
+    CliOptionRow{CliOption::Kind, "", "kind", "K",
+                 "check: read the file as user, factory, boot or symbols\ninstead of going by its extension",
+                 "one of user, factory, boot, symbols"},
+    CliOptionRow{CliOption::Symbols, "", "symbols", "FILE",
+                 "console: load this symbol file (.tfs) first", "a file"},
+    CliOptionRow{CliOption::Reads, "", "reads", "N", "console: a watch stops after N reads, not at Ctrl-C",
+                 "a count of reads (0 or more)"},
+    CliOptionRow{CliOption::EraseTimeout, "", "erase-timeout", "SECONDS",
+                 "download, factory: an erase phase that lasts longer ends\n"
+                 "the download with \"Erase timed out\" (default 60)",
+                 "a number of seconds"},
+    CliOptionRow{CliOption::Help, "h", "help", "", "this help; with a command, that command's", ""},
+    CliOptionRow{CliOption::Version, "", "version", "", "the version", ""},
+};
+
+const CliOptionRow& RowNamed(const QString& name)
+{
+    return *std::find_if(kOptions.begin(), kOptions.end(), [&name](const CliOptionRow& row) {
+        return name == QLatin1String(row.shortName) || name == QLatin1String(row.longName);
+    });
+}
+
+// The words of the command line travel through Qt as Latin-1, one character
+// a byte, so that every argument comes back byte for byte whatever its
+// encoding; the option names are ASCII.
+QString Word(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string Bytes(const QString& word)
+{
+    return word.toLatin1().toStdString();
+}
+
+QCommandLineOption QtOption(const CliOptionRow& row)
+{
+    QStringList names{QLatin1String(row.longName)};
+    if (*row.shortName)
+        names.prepend(QLatin1String(row.shortName));
+    return QCommandLineOption(names, QString(), QLatin1String(row.valueName));
+}
+
+std::string NeedsText(const CliOptionRow& row)
+{
+    return "--" + std::string(row.longName) + " needs " + row.needs;
+}
 
 // A count in decimal digits only, within an unsigned.
 std::optional<unsigned> ReadCount(const std::string& text)
@@ -17,6 +84,79 @@ std::optional<unsigned> ReadCount(const std::string& text)
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return count;
+}
+
+// Takes one option found on the line into `options`: what is wrong with its
+// value, or nothing.
+std::string Take(const CliOptionRow& row, const std::string& value, CliOptions& options)
+{
+    switch (row.id) {
+    case CliOption::Port: options.port = value; break;
+    case CliOption::Yes: options.yes = true; break;
+    case CliOption::Json: options.json = true; break;
+    case CliOption::Trace: options.trace = true; break;
+    case CliOption::Quiet: options.quiet = true; break;
+    case CliOption::Verify: options.verify = true; break;
+    case CliOption::Help: options.help = true; break;
+    case CliOption::Version: options.version = true; break;
+    case CliOption::Symbols: options.symbols = value; break;
+    case CliOption::Kind:
+        if (!KindByName(value))
+            return "unknown file kind '" + value + "' (user, factory, boot or symbols)";
+        options.kind = value;
+        break;
+    case CliOption::Reads:
+        if (!(options.reads = ReadCount(value)))
+            return NeedsText(row);
+        break;
+    case CliOption::EraseTimeout: {
+        const std::optional<unsigned> seconds = ReadCount(value);
+        if (!seconds)
+            return NeedsText(row);
+        options.eraseTimeout = std::chrono::seconds(*seconds);
+        break;
+    }
+    }
+    return {};
+}
+
+// What the parser found wrong, in the tool's words where it has them.
+std::string ParseError(const QCommandLineParser& parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return "unknown option '" + std::string(name.size() == 1 ? "-" : "--") + Bytes(name) + "'";
+    }
+    // An option given more often than it has values lacks its last one.
+    std::map<const CliOptionRow*, qsizetype> given;
+    for (const QString& name : parser.optionNames())
+        ++given[&RowNamed(name)];
+    for (const auto& [row, count] : given) {
+        if (*row->valueName && parser.values(QLatin1String(row->longName)).size() < count)
+            return NeedsText(*row);
+    }
+    std::string text = Bytes(parser.errorText());  // "Unexpected value after '--yes=1'."
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    if (!text.empty())
+        text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+// The options found, in the order given; an option given again takes its
+// values in turn, and the last one counts.
+std::string TakeOptions(const QCommandLineParser& parser, CliOptions& options)
+{
+    std::map<const CliOptionRow*, qsizetype> taken;
+    for (const QString& name : parser.optionNames()) {
+        const CliOptionRow& row = RowNamed(name);
+        const QStringList values = parser.values(name);
+        const qsizetype index = taken[&row]++;
+        const std::string value = index < values.size() ? Bytes(values[index]) : std::string();
+        if (std::string error = Take(row, value, options); !error.empty())
+            return error;
+    }
+    return {};
 }
 
 }  // namespace
@@ -30,110 +170,47 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         return parsed;
     };
 
-    std::size_t i = 0;
-    for (; i < arguments.size(); ++i) {
-        const std::string& word = arguments[i];
-        auto value = [&](std::optional<std::string>& into) {
-            if (i + 1 >= arguments.size())
-                return false;
-            into = arguments[++i];
-            return true;
-        };
-        if (word == "--json")
-            options.json = true;
-        else if (word == "--trace")
-            options.trace = true;
-        else if (word == "--yes")
-            options.yes = true;
-        else if (word == "--quiet")
-            options.quiet = true;
-        else if (word == "--verify")
-            options.verify = true;
-        else if (word == "--help" || word == "-h")
-            options.help = true;
-        else if (word == "--port") {
-            if (!value(options.port))
-                return fail("--port needs a port name");
-        } else if (word == "--kind") {
-            if (!value(options.kind))
-                return fail("--kind needs one of user, factory, boot, symbols");
-            const std::string& kind = *options.kind;
-            if (!KindByName(kind))
-                return fail("unknown file kind '" + kind + "' (user, factory, boot or symbols)");
-        } else if (word == "--symbols") {
-            if (!value(options.symbols))
-                return fail("--symbols needs a file");
-        } else if (word == "--reads") {
-            std::optional<std::string> count;
-            if (!value(count) || !(options.reads = ReadCount(*count)))
-                return fail("--reads needs a count of reads (0 or more)");
-        } else if (word == "--erase-timeout") {
-            std::optional<std::string> text;
-            std::optional<unsigned> seconds;
-            if (!value(text) || !(seconds = ReadCount(*text)))
-                return fail("--erase-timeout needs a number of seconds");
-            options.eraseTimeout = std::chrono::seconds(*seconds);
-        } else if (word.starts_with("--"))
-            return fail("unknown option '" + word + "'");
-        else
-            break;
-    }
-    if (options.help)
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const CliOptionRow& row : kOptions)
+        parser.addOption(QtOption(row));
+    QStringList words{QStringLiteral("mirelle-cli")};
+    for (const std::string& argument : arguments)
+        words << Word(argument);
+    if (!parser.parse(words))
+        return fail(ParseError(parser));
+    if (std::string error = TakeOptions(parser, options); !error.empty())
+        return fail(std::move(error));
+    if (options.version && !options.help)
         return parsed;
-    if (i == arguments.size())
+
+    std::vector<std::string> positional;
+    for (const QString& word : parser.positionalArguments())
+        positional.push_back(Bytes(word));
+    if (positional.empty() && !options.help)
         return fail("no command given");
 
-    options.command = arguments[i];
-    options.arguments.assign(arguments.begin() + long(i) + 1, arguments.end());
+    // "help [COMMAND]", "COMMAND --help" and "--help" alone all run the help
+    // command, on the command named.
+    if (options.help) {
+        positional.resize(std::min<std::size_t>(positional.size(), 1));
+        positional.insert(positional.begin(), "help");
+    }
+    options.command = positional.front();
+    options.arguments.assign(positional.begin() + 1, positional.end());
     const CliCommand* command = FindCliCommand(options.command);
     if (!command)
         return fail("unknown command '" + options.command + "'");
     const std::size_t count = options.arguments.size();
     if (count < command->minArguments || count > command->maxArguments)
         return fail("wrong number of arguments for '" + options.command + "'");
+    if (options.command == "help" && count == 1 && !FindCliCommand(options.arguments[0]))
+        return fail("unknown command '" + options.arguments[0] + "'");
     return parsed;
 }
 
-std::string UsageText()
+std::span<const CliOptionRow> CliOptionRows()
 {
-    std::string text = R"(usage: mirelle-cli [--port NAME] [--json] [--trace] [--yes] COMMAND [ARGUMENT...]
-
-Service tool for the Mirelle recorder on a serial line.
-
-Options:
-  --port NAME     com1 .. com8 (see "Port names" in the README) or a device path;
-                  without it, the environment variable MIRELLE_PORT, else the
-                  port stored by the tool ("ComPort", see set-port)
-  --json          print one JSON object instead of the results: result,
-                  exitCode and what the command found
-  --trace         every byte sent and received on standard error, time-stamped
-  --yes           answer yes to confirmations (write-serial, write-name)
-  --kind K        check: read the file as user, factory, boot or symbols
-                  instead of going by its extension
-  --symbols FILE  console: load this symbol file (.tfs) before the first line
-  --reads N       console: a watch stops after N reads instead of at Ctrl-C
-  --erase-timeout SECONDS
-                  download, factory: an erase phase that lasts longer ends the
-                  download with "Erase timed out" (default 60)
-
-Commands:
-)";
-    auto usage = [](const CliCommand& command) {
-        return *command.synopsis ? std::string(command.name) + " " + command.synopsis : std::string(command.name);
-    };
-    std::size_t width = 16;
-    for (const CliCommand& command : CliCommands())
-        width = std::max(width, usage(command).size() + 2);
-    for (const CliCommand& command : CliCommands())
-        text += FormatText("  %-*s%s\n", int(width), usage(command).c_str(), command.help);
-    text += R"(
-Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
-4 the machine refused or failed the operation, 5 aborted,
-6 the port could not be opened (or none was selected).
-set-port: 2 for a name other than com1 .. com8, 3 when the settings could not
-be written.
-console: 1 when a line answered "No answer", else 2 when a line gave another
-error or was one of the window's commands (clear, load, save).
-)";
-    return text;
+    return kOptions;
 }

@@ -1,24 +1,27 @@
 #pragma once
 
 #include <chrono>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-// mirelle-cli [--port NAME] [--json] [--trace] [--yes] [--kind K] [--symbols FILE]
-//             [--reads N] [--erase-timeout SECONDS] COMMAND [ARGUMENT...]
+// mirelle-cli [OPTION]... COMMAND [ARGUMENT]... [OPTION]...
+// Options may stand anywhere on the line; every word after "--" is an argument.
 struct CliOptions {
-    std::optional<std::string> port;     // --port; otherwise MIRELLE_PORT, else the stored "ComPort"
-    bool json = false;                   // --json
-    bool trace = false;                  // --trace
-    bool yes = false;                    // --yes
-    bool quiet = false;                  // --quiet: results only, no progress
+    std::optional<std::string> port;     // -p, --port; otherwise MIRELLE_PORT, else the stored "ComPort"
+    bool json = false;                   // -j, --json
+    bool trace = false;                  // -t, --trace
+    bool yes = false;                    // -y, --yes
+    bool quiet = false;                  // -q, --quiet: results only, no progress
     bool verify = false;                 // --verify: read back what a download wrote
     std::optional<std::string> kind;     // --kind user|factory|boot|symbols
     std::optional<std::string> symbols;  // --symbols FILE
     std::optional<unsigned> reads;       // --reads N; otherwise a watch reads until Ctrl-C
     std::chrono::seconds eraseTimeout{60};  // --erase-timeout: the longest erase phase of a download
-    bool help = false;
+    bool help = false;     // -h, --help: the whole help, or the command's when one is given
+    bool version = false;  // --version
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -30,5 +33,36 @@ struct ParsedCommandLine {
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The text of --help.
-std::string UsageText();
+// The options of mirelle-cli, so that a command's row in the table can say
+// which of them apply to it.
+enum class CliOption : unsigned {
+    Port, Yes, Json, Trace, Quiet, Verify, Kind, Symbols, Reads, EraseTimeout, Help, Version
+};
+
+// A set of options, one bit each.
+using CliOptionSet = unsigned;
+
+constexpr CliOptionSet OptionSet(std::initializer_list<CliOption> options)
+{
+    CliOptionSet set = 0;
+    for (const CliOption option : options)
+        set |= 1u << unsigned(option);
+    return set;
+}
+
+constexpr bool Contains(CliOptionSet set, CliOption option)
+{
+    return (set & OptionSet({option})) != 0;
+}
+
+// One option as the parser takes it and --help shows it.
+struct CliOptionRow {
+    CliOption id;
+    const char* shortName;  // "p", or "" for a long form only
+    const char* longName;   // "port"
+    const char* valueName;  // "NAME", or "" for a switch
+    const char* help;       // its lines in --help, broken by '\n'
+    const char* needs;      // what a value must be: "--port needs a port name"
+};
+
+std::span<const CliOptionRow> CliOptionRows();

@@ -1,9 +1,9 @@
 #include "cli/CliRunner.h"
 
 #include "cli/CliCommands.h"
+#include "cli/CliHelp.h"
 #include "cli/CliSession.h"
 #include "cli/ErrorStream.h"
-#include "cli/JsonReport.h"
 #include "cli/Signals.h"
 
 #include <exception>
@@ -11,20 +11,16 @@
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
                 ErrorStream& errors)
 {
-    if (commandLine.options.help) {
-        std::fputs(UsageText().c_str(), out);
-        return ExitCode::Done;
-    }
+    CliSession session(commandLine.options, context, in, out, errors);
     if (!commandLine.error.empty()) {
-        errors.Write("mirelle-cli: " + commandLine.error + "\n\n" + UsageText());
-        if (commandLine.options.json) {
-            JsonReport report;
-            report.SetResult(commandLine.error);
-            std::fputs(report.Text(ExitCode::Usage).c_str(), out);
-        }
+        session.UsageError(commandLine.error);
+        session.EndReport(ExitCode::Usage);
         return ExitCode::Usage;
     }
-    CliSession session(commandLine.options, context, in, out, errors);
+    if (commandLine.options.version && !commandLine.options.help) {
+        std::fputs(VersionText().c_str(), out);
+        return ExitCode::Done;
+    }
     const CliCommand* command = FindCliCommand(commandLine.options.command);
     ExitCode code = ExitCode::Done;
     try {

@@ -96,6 +96,15 @@ void CliSession::Complain(const std::string& line)
     errors.Line("mirelle-cli: " + line);
 }
 
+ExitCode CliSession::UsageError(const std::string& line)
+{
+    if (StopSignals::Requested())
+        return ExitCode::Usage;
+    Complain(line);
+    errors.Line("Try 'mirelle-cli --help'.");
+    return ExitCode::Usage;
+}
+
 bool CliSession::ReadLine(std::string& line)
 {
     line.clear();

@@ -52,6 +52,9 @@ public:
     // With --json the report keeps it too: a run without a result line has
     // its last diagnostic as its result.
     void Complain(const std::string& line);
+    // A usage error: "mirelle-cli: " and what was wrong, then where to read
+    // more; exit code 2.
+    ExitCode UsageError(const std::string& line);
 
     // The next line of `in`, without its line break, its first 64 KiB kept
     // and the rest read and dropped; false at its end or at a stop.

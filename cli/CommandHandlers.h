@@ -42,3 +42,6 @@ ExitCode PortsCommand(CliSession& session, const CliArguments& arguments);
 // console window would append it. A watch polls in the terminal
 // (ConsoleCommand.cpp).
 ExitCode ConsoleCommand(CliSession& session, const CliArguments& lines);
+
+// mirelle-cli help [COMMAND]: the whole help, or the command's (CliHelp.cpp).
+ExitCode HelpCommand(CliSession& session, const CliArguments& arguments);

@@ -109,10 +109,8 @@ ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments)
         return ExitCode::Done;
     }
     std::string name = arguments[0];
-    if (!PortNumber(name)) {
-        session.Complain("'" + name + "' is no port name: give com1 to com8");
-        return ExitCode::Usage;
-    }
+    if (!PortNumber(name))
+        return session.UsageError("'" + name + "' is no port name: give com1 to com8");
     try {
         if (arguments.size() > 1) {
             // The stable name survives re-plugging and other adapters.

@@ -2,16 +2,24 @@
 // its standard output is the device to open; it runs until SIGINT, SIGTERM,
 // SIGHUP or the end of its standard input.
 
+#include "common/Version.h"
 #include "images/FactoryImage.h"
 #include "samples/SampleSet.h"
 #include "sim/MachineModel.h"
 #include "sim/PtyGuard.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,6 +93,9 @@ one command a line:
   save      write the flash to the --flash and --save-flash files now
 End of standard input stops the simulator.
 
+  -h, --help                print this text and stop
+  --version                 print the version and stop
+
 Exit status: 0 stopped, 1 the simulator could not start or save, 2 bad usage.
 )";
 
@@ -136,22 +147,87 @@ std::pair<std::string, std::optional<std::string>> SplitPair(const std::string& 
     return {text.substr(0, colon), text.substr(colon + 1)};
 }
 
+// The options that take a value, and the switches.
+constexpr std::array kValueOptions{
+    "hard-ident", "flash-ident", "factory", "flash", "save-flash", "flash-base", "flash-size", "sector-size",
+    "erase-time", "adapter-latency", "link", "no-answer", "silent-from", "bad-checksum", "surplus", "late",
+    "erase-status", "program-status", "corrupt",
+};
+constexpr std::array kSwitches{"blank", "loader", "pace", "version"};
+
+// "--name", or "-h".
+std::string Spelled(const QString& name)
+{
+    return (name.size() == 1 ? "-" : "--") + name.toLatin1().toStdString();
+}
+
+// What the parser found wrong, as a usage error.
+[[noreturn]] void ParseError(const QCommandLineParser& parser)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        UsageError("unknown option '" + Spelled(parser.unknownOptionNames().first()) + "'");
+    // An option given more often than it has values lacks its last one.
+    std::map<QString, qsizetype> given;
+    for (const QString& name : parser.optionNames())
+        ++given[name];
+    for (const auto& [name, count] : given) {
+        const bool takesValue = std::find(kValueOptions.begin(), kValueOptions.end(), name.toStdString())
+                                != kValueOptions.end();
+        if (takesValue && parser.values(name).size() < count)
+            UsageError(Spelled(name) + " needs a value");
+    }
+    std::string error = parser.errorText().toStdString();  // "Unexpected value after '--pace=1'."
+    if (!error.empty() && error.back() == '.')
+        error.pop_back();
+    if (!error.empty())
+        error[0] = char(std::tolower(static_cast<unsigned char>(error[0])));
+    UsageError(error);
+}
+
+// The command line through Qt's parser, its words as Latin-1 so that a path
+// comes back byte for byte; a usage error ends the program.
+void Parse(QCommandLineParser& parser, int argc, char** argv)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const char* name : kValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("VALUE")));
+    for (const char* name : kSwitches)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    QStringList words;
+    for (int i = 0; i < argc; ++i)
+        words << QString::fromLatin1(argv[i]);
+    if (!parser.parse(words))
+        ParseError(parser);
+    if (!parser.positionalArguments().isEmpty())
+        UsageError("unexpected argument '" + parser.positionalArguments().first().toLatin1().toStdString() + "'");
+}
+
 Options ParseOptions(int argc, char** argv)
 {
+    QCommandLineParser parser;
+    Parse(parser, argc, argv);
     Options options;
     options.config.keepRequestLog = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
+    // In the order given, so that every fault applies; an option given again
+    // takes its values in turn.
+    std::map<QString, qsizetype> taken;
+    for (const QString& name : parser.optionNames()) {
+        const std::string option = Spelled(name);
+        const QStringList values = parser.values(name);
+        const qsizetype index = taken[name]++;
         const auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                UsageError(option + " needs a value");
-            return argv[++i];
+            return index < values.size() ? values[index].toLatin1().toStdString() : std::string();
         };
         const auto nth = [&option](const std::string& text) {
             return unsigned(std::max<std::uint64_t>(1, ParseNumber(option, text, 0, 0xFFFFFFFF)));
         };
         if (option == "-h" || option == "--help") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (option == "--version") {
+            std::printf("mirelle-sim %s\n", kProjectVersion);
             std::exit(0);
         } else if (option == "--hard-ident") {
             options.hardIdent = std::uint32_t(ParseNumber(option, value(), 16, 0xFFFFFFFF));
@@ -209,8 +285,6 @@ Options ParseOptions(int argc, char** argv)
             fault.status = std::uint8_t(ParseNumber(option, status, 16, 0xFF));
             fault.nth = n ? nth(*n) : 1;
             options.faults.push_back(fault);
-        } else {
-            UsageError("unknown option '" + option + "'");
         }
     }
     if (options.blank && !options.factoryFile.empty())

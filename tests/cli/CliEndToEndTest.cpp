@@ -196,6 +196,32 @@ TEST(CliEndToEnd, AMachineWithoutFactoryDataRefusesTheDownload)
     EXPECT_EQ(download.out, "Factory data must be downloaded first\n");
 }
 
+// A wrong line says what was wrong and where to read more; the help tells a
+// command's exit codes; the version is the project's.
+TEST(CliEndToEnd, UsageErrorHelpAndVersion)
+{
+    const CliRun wrong = RunCli({"info", "--bogus"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_EQ(wrong.err, "mirelle-cli: unknown option '--bogus'\nTry 'mirelle-cli --help'.\n");
+
+    const CliRun all = RunCli({"--help"});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_THAT(all.out, HasSubstr("  -p, --port NAME"));
+    EXPECT_THAT(all.out, HasSubstr("--erase-timeout SECONDS"));
+    EXPECT_THAT(all.out, HasSubstr("write-name -- \"-Line 3-\""));
+
+    for (const QStringList& asked : {QStringList{"help", "download"}, QStringList{"download", "--help"}}) {
+        const CliRun help = RunCli(asked);
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_THAT(help.out, StartsWith("usage: mirelle-cli [OPTION]... download FILE\n"));
+        EXPECT_THAT(help.out, HasSubstr("      --verify "));
+        EXPECT_THAT(help.out, testing::Not(HasSubstr("--symbols")));
+        EXPECT_THAT(help.out, HasSubstr("Exit codes:\n  0   done\n  1   the machine did not answer\n"));
+    }
+    EXPECT_EQ(RunCli({"--version"}).out, "mirelle-cli 2.0\n");
+}
+
 TEST(CliEndToEnd, CheckGivesEachLoadersVerdict)
 {
     const CliRun user = RunCli({"check", kSamples + "/sample-user.tbu"});

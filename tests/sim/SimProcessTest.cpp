@@ -141,13 +141,16 @@ TEST(SimProcess, FlashPersistsBetweenRunsAndTheLinkFollowsTheDevice)
 
 TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
 {
-    SimulatorProcess sim({"--no-answer", "2", "--blank", "--hard-ident", "0x12", "--flash-ident", "ABCD"});
+    // A fault option given again applies each time.
+    SimulatorProcess sim(
+        {"--no-answer", "2", "--blank", "--hard-ident", "0x12", "--flash-ident", "ABCD", "--no-answer=3"});
     DeviceLink link;
     ASSERT_TRUE(link.OpenPort(PortAddress::OfDevice(sim.device)));
     std::uint32_t hard = 0, flash = 0;
     ASSERT_TRUE(link.ReadIdentity(hard, flash));
     EXPECT_EQ(hard, 0x12u);
     EXPECT_EQ(flash, 0xABCDu);
+    EXPECT_FALSE(link.ReadIdentity(hard, flash));
     EXPECT_FALSE(link.ReadIdentity(hard, flash));
     EXPECT_EQ(link.State(), LinkState::NoAnswer);
     EXPECT_EQ(Word(link, 0xD00000), 0xFFFFFFu);  // blank flash
@@ -164,26 +167,40 @@ TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
     EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
-TEST(SimProcess, HelpAndUsageErrors)
+TEST(SimProcess, HelpVersionAndUsageErrors)
 {
     QProcess help;
     help.start(SimulatorPath(), {"--help"});
     ASSERT_TRUE(help.waitForFinished(5000));
     EXPECT_EQ(help.exitCode(), 0);
     const QString text = QString::fromUtf8(help.readAllStandardOutput());
-    for (const char* option : {"--factory", "--blank", "--flash ", "--loader", "--pace", "--link", "--no-answer"})
+    for (const char* option : {"--factory", "--blank", "--flash ", "--loader", "--pace", "--link", "--no-answer",
+                               "--corrupt N", "--version"})
         EXPECT_TRUE(text.contains(option)) << option;
 
-    const auto exitCode = [](const QStringList& arguments) {
+    struct Run {
+        int exitCode = -1;
+        QString out, err;
+    };
+    const auto run = [](const QStringList& arguments) {
         QProcess sim;
         sim.start(SimulatorPath(), arguments);
         sim.closeWriteChannel();
-        return sim.waitForFinished(5000) ? sim.exitCode() : -1;
+        Run done;
+        if (sim.waitForFinished(5000))
+            done = {sim.exitCode(), QString::fromUtf8(sim.readAllStandardOutput()),
+                    QString::fromUtf8(sim.readAllStandardError())};
+        return done;
     };
-    EXPECT_EQ(exitCode({"--bogus"}), 2);
-    EXPECT_EQ(exitCode({"--erase-time", "soon"}), 2);
-    EXPECT_EQ(exitCode({"--sector-size", "0x3000"}), 2);
-    EXPECT_EQ(exitCode({"--factory", "/nonexistent/x.tbf"}), 1);
+    EXPECT_EQ(run({"--version"}).out, "mirelle-sim 2.0\n");
+    const Run bogus = run({"--bogus"});
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_EQ(bogus.err, "mirelle-sim: unknown option '--bogus'\nTry 'mirelle-sim --help'.\n");
+    EXPECT_EQ(run({"--pace", "--no-answer"}).err,
+              "mirelle-sim: --no-answer needs a value\nTry 'mirelle-sim --help'.\n");
+    EXPECT_EQ(run({"--erase-time", "soon"}).exitCode, 2);
+    EXPECT_EQ(run({"--sector-size", "0x3000"}).exitCode, 2);
+    EXPECT_EQ(run({"--factory", "/nonexistent/x.tbf"}).exitCode, 1);
 }
 
 TEST(SimProcess, AToolKilledHalfWayLeavesTheDeviceToTheNext)
