@@ -165,7 +165,7 @@ void CliSession::PrintPanel(const MachineInfo& info)
         Say(row.caption + "\t" + EscapedControls(row.text));
 }
 
-ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText)
+ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember)
 {
     {
         const StopSignals::ProcedureRunning procedureRunning;
@@ -188,7 +188,13 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
                            work.maximum - work.minimum);
         };
         RunProcedure(procedure, resultText, run);
-        report.Merge(tally.Members());
+        if (reportMember) {
+            QJsonObject step = tally.Members();
+            step.insert("result", QString::fromLatin1(procedure.ResultText().c_str()));
+            report.Set(reportMember, step);
+        } else {
+            report.Merge(tally.Members());
+        }
     }
     Say(procedure.ResultText());
     return ExitCodeOf(procedure.Outcome());

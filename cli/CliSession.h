@@ -75,8 +75,10 @@ public:
     // Runs a procedure to its end with progress on `err` (none with --quiet), a stop as its
     // Abort button and --erase-timeout as the bound of its erase phase,
     // keeping `resultText` in step; then prints the result text. The report
-    // gets what the run did (ProcedureTally).
-    ExitCode RunWithProgress(Procedure& procedure, std::string& resultText);
+    // gets what the run did (ProcedureTally), as members of its own, or with
+    // `reportMember` (a step after the command's main run, such as the
+    // verify) as one member of that name that also holds its result text.
+    ExitCode RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember = nullptr);
 
     // How a run that was stopped ends: "Aborted" (nothing after a closed
     // pipe), exit code 5.

@@ -23,15 +23,6 @@ bool Loaded(CliSession& session, const FileLoad& load)
     return true;
 }
 
-// The exit code of a refused start.
-ExitCode ExitCodeOf(ActionRefusal refusal)
-{
-    switch (refusal) {
-    case ActionRefusal::NoAnswer: return ExitCode::NoAnswer;
-    case ActionRefusal::NotLoaded: return ExitCode::FileRefused;
-    default: return ExitCode::MachineRefused;
-    }
-}
 
 // What follows a procedure run to its end.
 enum class After {

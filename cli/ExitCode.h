@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/panels/ActionStart.h"
 #include "procedures/Procedure.h"
 
 // Exit codes of mirelle-cli; scripts rely on them.
@@ -22,6 +23,16 @@ constexpr ExitCode ExitCodeOf(ProcedureResult result)
     case ProcedureResult::NoAnswer:
     case ProcedureResult::WriteFailed: return ExitCode::NoAnswer;
     case ProcedureResult::Aborted: return ExitCode::Aborted;
+    default: return ExitCode::MachineRefused;
+    }
+}
+
+// The exit code of a refused start.
+constexpr ExitCode ExitCodeOf(ActionRefusal refusal)
+{
+    switch (refusal) {
+    case ActionRefusal::NoAnswer: return ExitCode::NoAnswer;
+    case ActionRefusal::NotLoaded: return ExitCode::FileRefused;
     default: return ExitCode::MachineRefused;
     }
 }

@@ -70,15 +70,6 @@ private:
     QSaveFile file;  // its temporary file goes when it is not committed
 };
 
-// The exit code of a refused start.
-ExitCode ExitCodeOf(ActionRefusal refusal)
-{
-    switch (refusal) {
-    case ActionRefusal::NoAnswer: return ExitCode::NoAnswer;
-    case ActionRefusal::NotLoaded: return ExitCode::FileRefused;
-    default: return ExitCode::MachineRefused;
-    }
-}
 
 // Reads ranges with progress; "Done" or why not printed.
 ExitCode ReadRanges(CliSession& session, FlashReadBack& readBack)
@@ -96,7 +87,7 @@ ExitCode VerifyWritten(CliSession& session, const Procedure& download)
         return ExitCode::Done;
     FlashVerify verify(session.context.link, flashDownload->WrittenSegments());
     std::string resultText;
-    return session.RunWithProgress(verify, resultText);
+    return session.RunWithProgress(verify, resultText, "verify");
 }
 
 ExitCode ReadFlashCommand(CliSession& session, const CliArguments& arguments)
