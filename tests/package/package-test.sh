@@ -8,7 +8,7 @@ set -u
 cpack=$1 config=$2 man=$3
 
 missing=()
-for tool in dpkg-deb dpkg-shlibdeps desktop-file-validate xmllint appstreamcli; do
+for tool in dpkg-deb dpkg-shlibdeps file desktop-file-validate xmllint appstreamcli; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if [ ${#missing[@]} -ne 0 ]; then
