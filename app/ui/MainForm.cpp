@@ -4,9 +4,9 @@
 
 #include "app/FileToOpen.h"
 #include "app/StatusLine.h"
-#include "app/ui/LoaderApplication.h"
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
+#include "app/ui/LoaderApplication.h"
 #include "console/ui/EmulForm.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"

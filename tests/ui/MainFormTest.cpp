@@ -3,13 +3,17 @@
 // program panel's Load flow, from its button and from the command line.
 
 #include "WindowsFixture.h"
+#include "console/ui/EmulForm.h"
 
 #include <QAction>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -197,6 +201,32 @@ TEST_F(MainFormTest, AFileGivenToTheWindowLoadsAsIfChosenWithLoad)
     EXPECT_EQ(w.Text("RefreshStatusLabel"), "Done");  // the readout ran
     EXPECT_TRUE(w.Find<QWidget>("ProgramUserButton")->isEnabled());
     EXPECT_EQ(QSettings("Orvane", "Quorvex").value("UserDir").toString(), samples + "/");
+    EXPECT_TRUE(w.prompts.asked.empty());
+}
+
+TEST_F(MainFormTest, WithDeveloperAFactoryBootOrSymbolFileGoesWhereItsLoadPutsIt)
+{
+    const QString samples = QUORVEX_SAMPLES_DIR;
+    ModelWindows w(true);
+    const auto consoleText = [&] { return w.windows.console->findChild<QPlainTextEdit*>("Memo")->toPlainText(); };
+    const struct {
+        const char* file;
+        const char* folderSetting;
+        std::function<QString()> shown;
+        QString expected;
+    } cases[] = {
+        {"sample-factory.tbf", "FactoryDir", [&] { return w.Text("FactoryFileNameLabel"); },
+         samples + "/sample-factory.tbf"},
+        {"sample-boot.tb", "BootDir", [&] { return w.Text("BootFileNameLabel"); }, samples + "/sample-boot.tb"},
+        {"mainprog.tfs", "Prog2Dir", consoleText, "File loaded\n"},  // appended as the console's "load" does
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        w.Main().OpenFile((samples + "/" + c.file).toStdString());
+        EXPECT_EQ(QSettings("Orvane", "Quorvex").value(c.folderSetting).toString(), samples + "/");
+        EXPECT_EQ(c.shown(), c.expected);
+    }
+    EXPECT_TRUE(w.windows.console->isVisible());
     EXPECT_TRUE(w.prompts.asked.empty());
 }
 
