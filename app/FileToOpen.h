@@ -9,8 +9,8 @@
 // entry's %f): the kind whose "Load" takes it, or why it is not opened.
 struct FileToOpen {
     std::string path;               // absolute, as a dialog would have chosen it
-    std::optional<FileKind> kind;   // none: refused
-    std::string refusal;            // the error box's text: it names the file and the reason
+    std::optional<FileKind> kind{};  // none: refused
+    std::string refusal{};           // the error box's text: it names the file and the reason
 };
 
 // A .tbu always; a .tbf, .tb or .tfs only for developers (`developer`: the
