@@ -1,12 +1,11 @@
 #include "cli/TerminalPrompts.h"
 
 #include "cli/Signals.h"
+#include "cli/Terminal.h"
 
 #include <QString>
 
 #include <utility>
-
-#include <unistd.h>
 
 TerminalPrompts::TerminalPrompts(bool yes, std::FILE* in, std::FILE* err, ResultLine say)
     : yes(yes), in(in), err(err), say(std::move(say))
@@ -25,7 +24,7 @@ std::optional<std::string> TerminalPrompts::SaveFile(const SaveFileQuestion&)
 
 bool TerminalPrompts::CanConfirm() const
 {
-    return yes || isatty(fileno(in)) != 0;
+    return yes || IsTerminal(in);
 }
 
 bool TerminalPrompts::Confirm(const std::string&, const std::string& text)

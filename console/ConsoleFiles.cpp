@@ -44,6 +44,11 @@ std::string ConsoleFiles::LoadSymbols()
     return load.chosen ? load.statusText : std::string();
 }
 
+std::string ConsoleFiles::LoadSymbols(const std::string& path)
+{
+    return symbolLoad.LoadChosen(path, prompts).statusText;
+}
+
 std::string ConsoleFiles::SaveLog(const std::string& text)
 {
     const auto path = prompts.SaveFile(LogDialog(logFolder));

@@ -20,6 +20,9 @@ public:
     // loaded", or empty when the dialog was cancelled (table and setting
     // unchanged). Settings errors pass on to the caller.
     std::string LoadSymbols();
+    // The same for a symbol file chosen elsewhere (the window's command
+    // line): its folder stored, then loaded; "File loaded" or "File not loaded".
+    std::string LoadSymbols(const std::string& path);
 
     // "save": the log file dialog, then `text` (Latin-1, CR LF lines) written
     // to the chosen file, an existing one replaced without a question. A write

@@ -32,13 +32,18 @@ FileLoad LoadFlow::Load(Prompts& prompts)
     const auto path = prompts.OpenFile(OpenDialog(kind, initialFolder));
     if (!path)
         return {};
-    initialFolder = FolderPart(*path);
+    return LoadChosen(*path, prompts);
+}
+
+FileLoad LoadFlow::LoadChosen(const std::string& path, Prompts& prompts)
+{
+    initialFolder = FolderPart(path);
     try {
-        WriteSetting(folderSetting, initialFolder);
+        WriteSetting(KindInfo(kind).folderSetting, initialFolder);
     } catch (const SettingsError& error) {
         prompts.Error(kSettingsCaption, error.what());
     }
-    return Load(*path);
+    return Load(path);
 }
 
 FileLoad LoadFlow::Load(const std::string& path)

@@ -31,6 +31,9 @@ public:
     LoadFlow(FileKind kind, Loader loader);
 
     FileLoad Load(Prompts& prompts);
+    // A file chosen elsewhere, as the desktop gives it to the window: what
+    // follows the dialog, its folder stored for the kind, then the loader.
+    FileLoad LoadChosen(const std::string& path, Prompts& prompts);
     // The loader alone, for a path given without a dialog (a command line):
     // no dialog, no folder stored.
     FileLoad Load(const std::string& path);

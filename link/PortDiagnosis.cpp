@@ -1,18 +1,7 @@
 #include "link/PortDiagnosis.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QLockFile>
 #include <QStandardPaths>
-
-#ifndef _WIN32
-#include <grp.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
 
 namespace {
 
@@ -32,27 +21,6 @@ std::string PresentList(const std::vector<SerialPortEntry>& present)
         list += (i == 0 ? "" : ", ") + present[i].device;
     return list + " (" + kPortsHint + ")";
 }
-
-#ifndef _WIN32
-std::optional<PortLockHolder> LiveLockHolder(const std::string& device)
-{
-    for (const std::string& candidate : PortLockFileCandidates(device)) {
-        const QString path = QString::fromStdString(candidate);
-        if (!QFileInfo::exists(path))
-            continue;
-        QLockFile lock(path);
-        qint64 pid = 0;
-        QString host, program;
-        if (!lock.getLockInfo(&pid, &host, &program) || pid <= 0)
-            continue;
-        // A lock of a program that has gone is stale: Qt takes it over.
-        if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
-            continue;
-        return PortLockHolder{pid, program.toStdString()};
-    }
-    return std::nullopt;
-}
-#endif
 
 }  // namespace
 
@@ -78,30 +46,6 @@ std::vector<std::string> PortLockFileCandidates(const std::string& device)
     if (!temp.isEmpty())
         candidates.push_back(QDir(temp).filePath("LCK.." + name).toStdString());
     return candidates;
-}
-
-PortPathFacts ExaminePortPath(const std::string& device)
-{
-    PortPathFacts facts;
-#ifdef _WIN32
-    for (const SerialPortEntry& entry : ListSerialPorts())
-        facts.exists = facts.exists || entry.device == device;
-    facts.characterDevice = facts.exists;
-    facts.readWrite = true;
-#else
-    struct stat status {};
-    if (::stat(device.c_str(), &status) != 0)
-        return facts;
-    facts.exists = true;
-    facts.characterDevice = S_ISCHR(status.st_mode);
-    facts.directory = S_ISDIR(status.st_mode);
-    facts.readWrite = ::access(device.c_str(), R_OK | W_OK) == 0;
-    if (const group* owner = ::getgrgid(status.st_gid))
-        facts.group = owner->gr_name;
-    if (facts.characterDevice)
-        facts.lockHolder = LiveLockHolder(device);
-#endif
-    return facts;
 }
 
 PortDiagnosis ClassifyPortFailure(const PortPathFacts& facts, const std::string& systemError,

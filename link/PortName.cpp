@@ -1,10 +1,32 @@
 #include "link/PortName.h"
 
+#include <algorithm>
+#include <cctype>
+
 std::optional<int> PortNumber(const std::string& portName)
 {
     if (portName.size() == 4 && portName.starts_with("com") && portName[3] >= '1' && portName[3] <= '8')
         return portName[3] - '0';
     return std::nullopt;
+}
+
+std::string WindowsDevicePath(const std::string& device)
+{
+    // "COM" in any case, then a number of two digits or more, no leading zero.
+    const auto upper = [](char c) { return char(std::toupper(static_cast<unsigned char>(c))); };
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const bool beyondNine = device.size() >= 5 && upper(device[0]) == 'C' && upper(device[1]) == 'O'
+        && upper(device[2]) == 'M' && device[3] != '0' && std::all_of(device.begin() + 3, device.end(), digit);
+    return beyondNine ? "\\\\.\\" + device : device;
+}
+
+std::string SystemDevicePath(const std::string& device)
+{
+#ifdef _WIN32
+    return WindowsDevicePath(device);
+#else
+    return device;
+#endif
 }
 
 std::string DefaultPortDevice(int number)

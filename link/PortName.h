@@ -10,6 +10,15 @@ std::optional<int> PortNumber(const std::string& portName);
 // Windows "COMn", elsewhere /dev/ttyS(N-1).
 std::string DefaultPortDevice(int number);
 
+// The name Windows opens a device by: "COM10" and beyond (any case) as
+// "\\.\COM10", since only COM1 to COM9 are known without the prefix; any
+// other name as it stands. Pure text, the same on every system.
+std::string WindowsDevicePath(const std::string& device);
+
+// The path the system opens `device` by: WindowsDevicePath on Windows, the
+// device as it stands elsewhere.
+std::string SystemDevicePath(const std::string& device);
+
 // A port as the tool names it ("com1" .. "com8", or a device path given as it
 // stands) and the device it stands for. The port selection and the command
 // line resolve the name (ResolvePort) at every open; the link below opens the

@@ -1,14 +1,12 @@
 #include "link/QtPortBackend.h"
 
+#include "link/LowLatency.h"
+#include "link/PortName.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPort>
 
 #include <algorithm>
-
-#ifdef __linux__
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#endif
 
 namespace {
 
@@ -27,22 +25,6 @@ QSerialPort::StopBits ToQt(StopBits stopBits)
     return stopBits == StopBits::Two ? QSerialPort::TwoStop : QSerialPort::OneStop;
 }
 
-// USB serial adapters hold short answers back for their latency timer (16 ms
-// on the common FTDI chips), and every exchange of the tool is a short one:
-// ask the driver for low latency. A device that has no such setting (a
-// pseudo-terminal) or refuses it is used as it is.
-void AskForLowLatency([[maybe_unused]] QSerialPort& port)
-{
-#ifdef __linux__
-    const int descriptor = int(port.handle());
-    serial_struct serial{};
-    if (::ioctl(descriptor, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY) != 0)
-        return;
-    serial.flags |= ASYNC_LOW_LATENCY;
-    ::ioctl(descriptor, TIOCSSERIAL, &serial);
-#endif
-}
-
 }  // namespace
 
 QtPortBackend::QtPortBackend() = default;
@@ -57,7 +39,7 @@ bool QtPortBackend::Open(const std::string& device, const LineSettings& settings
         return false;
     }
     auto candidate = std::make_unique<QSerialPort>();
-    candidate->setPortName(QString::fromStdString(device));
+    candidate->setPortName(QString::fromStdString(SystemDevicePath(device)));
     // Qt opens the device exclusively (a lock file and TIOCEXCL on Unix, no
     // sharing on Windows) and in raw mode: no end-of-file, no replacement or
     // stripping of characters.

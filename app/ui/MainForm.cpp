@@ -2,9 +2,11 @@
 
 #include "ui_MainForm.h"
 
+#include "app/FileToOpen.h"
 #include "app/StatusLine.h"
 #include "app/readout/MachineInfo.h"
 #include "app/readout/MachinePanel.h"
+#include "app/ui/LoaderApplication.h"
 #include "console/ui/EmulForm.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
@@ -44,7 +46,8 @@ void ShowField(QLineEdit* edit, const QString& text, bool enabled, int length)
 
 TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool developer, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()), context(context), prompts(prompts),
-      userPanel(context), factoryPanel(context), bootPanel(context), controls(context), statusLine(new QLabel(this))
+      userPanel(context), factoryPanel(context), bootPanel(context), controls(context), statusLine(new QLabel(this)),
+      developer(developer)
 {
     ui->setupUi(this);
     statusLine->setObjectName("StatusBarLabel");
@@ -222,9 +225,28 @@ bool TMainForm::ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* sta
     return true;
 }
 
+void TMainForm::OpenFile(const std::string& path)
+{
+    const FileToOpen file = ChooseFileToOpen(path, developer);
+    if (!file.kind) {
+        prompts.Error(LoaderApplication::kTitle, file.refusal);
+        return;
+    }
+    switch (*file.kind) {
+    case FileKind::User: ShowUserLoad(userPanel.LoadChosen(file.path, prompts)); break;
+    case FileKind::Factory: ShowFactoryLoad(factoryPanel.LoadChosen(file.path, prompts)); break;
+    case FileKind::Boot: ShowBootLoad(bootPanel.LoadChosen(file.path, prompts)); break;
+    case FileKind::Symbols: dialogs.console->LoadSymbolFile(file.path); break;
+    }
+}
+
 void TMainForm::LoadUserButtonClick()
 {
-    const FileLoad load = userPanel.Load(prompts);
+    ShowUserLoad(userPanel.Load(prompts));
+}
+
+void TMainForm::ShowUserLoad(const FileLoad& load)
+{
     if (!ShowFileLoad(load, ui->UserFileNameLabel, ui->StatusUserFileLabel))
         return;
     if (!load.loaded) {
@@ -237,14 +259,22 @@ void TMainForm::LoadUserButtonClick()
 
 void TMainForm::LoadBootButtonClick()
 {
-    const FileLoad load = bootPanel.Load(prompts);
+    ShowBootLoad(bootPanel.Load(prompts));
+}
+
+void TMainForm::ShowBootLoad(const FileLoad& load)
+{
     if (ShowFileLoad(load, ui->BootFileNameLabel, ui->StatusBootFileLabel))
         ui->BootButton->setEnabled(load.loaded);
 }
 
 void TMainForm::LoadFactoryButtonClick()
 {
-    const FileLoad load = factoryPanel.Load(prompts);
+    ShowFactoryLoad(factoryPanel.Load(prompts));
+}
+
+void TMainForm::ShowFactoryLoad(const FileLoad& load)
+{
     if (ShowFileLoad(load, ui->FactoryFileNameLabel, ui->StatusFactoryFileLabel))
         ui->ProgramFactoryButton->setEnabled(load.loaded);
 }

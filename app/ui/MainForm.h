@@ -56,6 +56,11 @@ public:
     // full one for any other sender), then the panel from MachineInfo.
     void RefreshScreenInfo(QObject* sender);
 
+    // The file of the command line (mirelle-loader FILE): loaded as its
+    // panel's "Load" loads a chosen one (the console's "load" for a symbol
+    // file), or refused in an error box that names it and says why.
+    void OpenFile(const std::string& path);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +91,10 @@ private:
     void ShowMachinePanel(const MachinePanel& panel);
     // The file-name and status labels after a Load; true when a file was chosen.
     bool ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* status);
+    // What each panel's "Load" shows after its file was chosen and loaded.
+    void ShowUserLoad(const FileLoad& load);
+    void ShowBootLoad(const FileLoad& load);
+    void ShowFactoryLoad(const FileLoad& load);
     // A download panel's start, after whose readout the machine panel is
     // shown again: its refusal on the panel's result label, or its dialog
     // (keeping the process-wide `resultText` in step), the result text on
@@ -103,5 +112,6 @@ private:
     QTimer Timer1{this};
     QLabel* statusLine;
     std::string statusHintOf;  // the state and port the status line's tool tip was made for
+    bool developer;
     bool shownOnce = false;
 };

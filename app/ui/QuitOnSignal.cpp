@@ -1,8 +1,40 @@
+// The one platform file of the window's stop signals.
 #include "app/ui/QuitOnSignal.h"
 
 #ifdef _WIN32
 
-void QuitOnSignal() {}
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <windows.h>
+
+namespace {
+
+// Called on a thread of its own: the quit is queued to the event loop.
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        // Windows ends the process as a close event returns: the loop gets a
+        // moment to close the windows and the port.
+        if (event == CTRL_CLOSE_EVENT)
+            Sleep(2000);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+// Ctrl-C, Ctrl-Break or closing the console the window was started from.
+void QuitOnSignal()
+{
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
 
 #else
 

@@ -8,6 +8,8 @@
 #include "app/ui/QuitOnSignal.h"
 #include "link/DeviceLink.h"
 
+#include <QTimer>
+
 #include <cstdio>
 #include <exception>
 
@@ -44,6 +46,9 @@ int main(int argc, char** argv)
         EmulForm = windows.console.get();
         prompts.SetParent(MainForm);
         MainForm->show();
+        // The file of the command line once the window is up, as if chosen with "Load".
+        if (!options.file.empty())
+            QTimer::singleShot(0, MainForm, [file = options.file] { MainForm->OpenFile(file); });
         application.exec();
     } catch (const std::exception& error) {
         application.ShowException(error);

@@ -75,14 +75,25 @@ void TEmulForm::MemoReturnPress()
     const std::string before = CrLfText(shown.left(caret));
     const std::string text = before + CrLfText(shown.mid(caret));
     const std::optional<CommandResult> result = console.Enter(LineAt(text, before.size()));
-    if (!result)
-        return;
-    // Appended at the end of the text as it is now ("clear" may have emptied it).
+    if (result)
+        Append(result->output);  // at the end as it is now: "clear" may have emptied it
+}
+
+void TEmulForm::Append(const std::string& output)
+{
     QTextCursor end(ui->Memo->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(LfText(TextToAppend(CrLfText(ui->Memo->toPlainText().right(1)), result->output)));
+    end.insertText(LfText(TextToAppend(CrLfText(ui->Memo->toPlainText().right(1)), output)));
     ui->Memo->setTextCursor(end);
     ui->Memo->ensureCursorVisible();
+}
+
+void TEmulForm::LoadSymbolFile(const std::string& path)
+{
+    Append(files.LoadSymbols(path));
+    show();
+    raise();
+    activateWindow();
 }
 
 std::optional<std::string> TEmulForm::Clear()

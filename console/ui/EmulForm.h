@@ -26,12 +26,18 @@ public:
     TEmulForm(DeviceLink& link, const LoadTargets& targets, Prompts& prompts, QWidget* parent = nullptr);
     ~TEmulForm() override;
 
+    // A symbol file given to the window: loaded as "load" loads one, its
+    // verdict appended as that command's output, and the console shown.
+    void LoadSymbolFile(const std::string& path);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The Enter handler, ReturnButton's click.
     void MemoReturnPress();
+    // `output` appended at the end of the text as it is now, the caret after it.
+    void Append(const std::string& output);
 
     // What the commands ask of the window.
     std::optional<std::string> Clear() override;

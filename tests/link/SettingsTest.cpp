@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 class SettingsTest : public testing::Test {
@@ -99,6 +101,17 @@ TEST_F(SettingsTest, PortNamesResolveThroughTheStoreOrToTheDefaultDevice)
     EXPECT_EQ(ResolvePortDevice("com4"), "/dev/ttyS3");
     EXPECT_EQ(ResolvePortDevice("/dev/pts/7"), "/dev/pts/7");
     EXPECT_EQ(ResolvePortDevice("COM3"), "COM3");  // not a port name: taken as it stands
+}
+
+TEST(PortName, WindowsOpensComTenAndBeyondByTheDevicePrefix)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"COM1", "COM1"},   {"COM9", "COM9"},   {"COM10", R"(\\.\COM10)"},      {"com256", R"(\\.\com256)"},
+        {"COM01", "COM01"}, {"COM1A", "COM1A"}, {R"(\\.\COM10)", R"(\\.\COM10)"}, {"/dev/ttyS10", "/dev/ttyS10"},
+    };
+    for (const auto& [device, opened] : cases)
+        EXPECT_EQ(WindowsDevicePath(device), opened) << device;
+    EXPECT_EQ(SystemDevicePath("COM10"), "COM10");  // elsewhere a name as it stands
 }
 
 }  // namespace

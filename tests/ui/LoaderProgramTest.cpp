@@ -43,7 +43,7 @@ LoaderRun Loader(const QStringList& arguments)
     return {loader.exitCode(), loader.readAllStandardOutput(), loader.readAllStandardError()};
 }
 
-TEST(LoaderProgram, HelpAndVersionNeedNoDisplayAndAnUnknownOptionIsRefused)
+TEST(LoaderProgram, HelpAndVersionNeedNoDisplayAndAnUnknownOptionOrASecondFileIsRefused)
 {
     const LoaderRun help = Loader({"--help"});
     EXPECT_EQ(help.code, 0);
@@ -51,11 +51,13 @@ TEST(LoaderProgram, HelpAndVersionNeedNoDisplayAndAnUnknownOptionIsRefused)
     const LoaderRun version = Loader({"--version"});
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out, "Mirelle series program loader V2.00\n");
-    const LoaderRun unknown = Loader({"--frobnicate"});
-    EXPECT_EQ(unknown.code, 2);
-    EXPECT_EQ(unknown.out, "");
-    EXPECT_EQ(unknown.err.count('\n'), 1);
-    EXPECT_TRUE(unknown.err.contains("--frobnicate"));
+    for (const QStringList& refused : {QStringList{"--frobnicate"}, QStringList{"a.tbu", "b.tbu"}}) {
+        const LoaderRun run = Loader(refused);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.count('\n'), 1);
+        EXPECT_TRUE(run.err.contains(refused.back())) << run.err.toStdString();
+    }
 }
 
 // An object whose event handler fails as a settings write can.

@@ -1,14 +1,19 @@
 // The main window: its frame (caption, height, hidden functions, status
 // line), the machine information panel after each readout, and the user
-// program panel's Load flow.
+// program panel's Load flow, from its button and from the command line.
 
 #include "WindowsFixture.h"
+#include "console/ui/EmulForm.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -181,6 +186,75 @@ TEST_F(MainFormTest, TheLoadFlowShowsTheFileAndLeavesDownloadToTheReadout)
     restarted.prompts.CancelFile();
     restarted.Click("LoadUserButton");
     EXPECT_EQ(restarted.prompts.asked.back().open.initialFolder, (samples + "/").toStdString());
+}
+
+// mirelle-loader FILE: the Load of the file's panel without its dialog.
+TEST_F(MainFormTest, AFileGivenToTheWindowLoadsAsIfChosenWithLoad)
+{
+    const QString samples = QUORVEX_SAMPLES_DIR;
+    ModelWindows w;
+    FactoryLayout{}.WriteTo(w.m);
+    UsePort(w);
+    w.Main().OpenFile((samples + "/sample-user.tbu").toStdString());
+    EXPECT_EQ(w.Text("UserFileNameLabel"), samples + "/sample-user.tbu");
+    EXPECT_TRUE(w.Text("StatusUserFileLabel").startsWith("File is ok : Software V2.01C"));
+    EXPECT_EQ(w.Text("RefreshStatusLabel"), "Done");  // the readout ran
+    EXPECT_TRUE(w.Find<QWidget>("ProgramUserButton")->isEnabled());
+    EXPECT_EQ(QSettings("Orvane", "Quorvex").value("UserDir").toString(), samples + "/");
+    EXPECT_TRUE(w.prompts.asked.empty());
+}
+
+TEST_F(MainFormTest, WithDeveloperAFactoryBootOrSymbolFileGoesWhereItsLoadPutsIt)
+{
+    const QString samples = QUORVEX_SAMPLES_DIR;
+    ModelWindows w(true);
+    const auto consoleText = [&] { return w.windows.console->findChild<QPlainTextEdit*>("Memo")->toPlainText(); };
+    const struct {
+        const char* file;
+        const char* folderSetting;
+        std::function<QString()> shown;
+        QString expected;
+    } cases[] = {
+        {"sample-factory.tbf", "FactoryDir", [&] { return w.Text("FactoryFileNameLabel"); },
+         samples + "/sample-factory.tbf"},
+        {"sample-boot.tb", "BootDir", [&] { return w.Text("BootFileNameLabel"); }, samples + "/sample-boot.tb"},
+        {"mainprog.tfs", "Prog2Dir", consoleText, "File loaded\n"},  // appended as the console's "load" does
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        w.Main().OpenFile((samples + "/" + c.file).toStdString());
+        EXPECT_EQ(QSettings("Orvane", "Quorvex").value(c.folderSetting).toString(), samples + "/");
+        EXPECT_EQ(c.shown(), c.expected);
+    }
+    EXPECT_TRUE(w.windows.console->isVisible());
+    EXPECT_TRUE(w.prompts.asked.empty());
+}
+
+TEST_F(MainFormTest, AFileTheWindowDoesNotOpenIsRefusedInABoxThatNamesIt)
+{
+    const std::string samples = QUORVEX_SAMPLES_DIR;
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {samples + "/sample-factory.tbf", "a .tbf file opens with mirelle-loader --developer"},
+        {samples + "/mainprog.tfs", "a .tfs file opens with mirelle-loader --developer"},
+        {samples + "/missing.tbu", "No such file or directory"},
+        {samples + "/../README.md", "not a .tbu, .tbf, .tb or .tfs file"},
+    };
+    ModelWindows w;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        w.prompts.asked.clear();
+        w.Main().OpenFile(c.path);
+        ASSERT_EQ(w.prompts.asked.size(), 1u);
+        EXPECT_EQ(w.prompts.asked[0].kind, ScriptedPrompts::Kind::Error);
+        EXPECT_EQ(w.prompts.asked[0].caption, "Mirelle series program loader");
+        const std::string path = QFileInfo(QString::fromStdString(c.path)).absoluteFilePath().toStdString();
+        EXPECT_EQ(w.prompts.asked[0].text, "Cannot open \"" + path + "\" : " + c.reason);
+    }
+    EXPECT_EQ(w.Text("UserFileNameLabel"), "No file loaded");
+    EXPECT_EQ(w.Text("FactoryFileNameLabel"), "No file loaded");
 }
 
 }  // namespace
