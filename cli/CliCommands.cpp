@@ -64,6 +64,7 @@ constexpr std::array kCommands{
                PortsCommand},
     CliCommand{"console", "LINE...", 0, std::numeric_limits<std::size_t>::max(),
                "run developer console lines (none: each line of standard input)", ConsoleCommand},
+    CliCommand{"decode", "FILE", 1, 1, "print a recording of the line (--record) as a readable session", DecodeCommand},
 };
 
 }  // namespace

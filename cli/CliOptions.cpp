@@ -60,6 +60,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
             const std::string& kind = *options.kind;
             if (!KindByName(kind))
                 return fail("unknown file kind '" + kind + "' (user, factory, boot or symbols)");
+        } else if (word == "--record") {
+            if (!value(options.record))
+                return fail("--record needs a file");
         } else if (word == "--symbols") {
             if (!value(options.symbols))
                 return fail("--symbols needs a file");
@@ -111,6 +114,8 @@ Options:
                   instead of going by its extension
   --symbols FILE  console: load this symbol file (.tfs) before the first line
   --reads N       console: a watch stops after N reads instead of at Ctrl-C
+  --record FILE   write every event of the serial line to FILE, for a bug report
+                  (replay it with mirelle-sim --replay FILE, read it with decode)
   --erase-timeout SECONDS
                   download, factory: an erase phase that lasts longer ends the
                   download with "Erase timed out" (default 60)

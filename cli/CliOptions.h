@@ -18,6 +18,7 @@ struct CliOptions {
     std::optional<std::string> symbols;  // --symbols FILE
     std::optional<unsigned> reads;       // --reads N; otherwise a watch reads until Ctrl-C
     std::chrono::seconds eraseTimeout{60};  // --erase-timeout: the longest erase phase of a download
+    std::optional<std::string> record;   // --record FILE: every event of the line into FILE
     bool help = false;
     std::string command;
     std::vector<std::string> arguments;

@@ -11,6 +11,7 @@
 #include "link/PortDiagnosis.h"
 #include "link/PortSelection.h"
 #include "link/QtPortBackend.h"
+#include "link/RecordingBackend.h"
 #include "link/Settings.h"
 #include "link/TracingBackend.h"
 #include "procedures/RunProcedure.h"
@@ -170,9 +171,19 @@ ExitCode CliSession::EndAfterStop()
     return ExitCode::Aborted;
 }
 
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err)
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err, std::string* recordError)
 {
     std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
+    if (options.record) {
+        auto portName = [] { return currentPortName; };
+        std::string error;
+        if (auto recording = RecordingBackend::Create(std::move(backend), *options.record, portName, error))
+            backend = std::move(recording);
+        else
+            backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
+        if (recordError)
+            *recordError = error;
+    }
     if (options.trace)
         backend = std::make_unique<TracingBackend>(std::move(backend), err);
     return backend;

@@ -72,5 +72,7 @@ private:
 };
 
 // The port backend the options ask for: the operating system's serial ports,
-// given up at a stop, traced on `err` with --trace.
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err);
+// given up at a stop, recorded with --record (`recordError` says why the file
+// cannot be written; the run must then not go on), traced on `err` with --trace.
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err,
+                                            std::string* recordError = nullptr);

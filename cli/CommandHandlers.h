@@ -33,3 +33,7 @@ ExitCode PortsCommand(CliSession& session, const CliArguments& arguments);
 // console window would append it. A watch polls in the terminal
 // (ConsoleCommand.cpp).
 ExitCode ConsoleCommand(CliSession& session, const CliArguments& lines);
+
+// mirelle-cli decode FILE: a recording of the line (--record) as one line an
+// exchange and a summary, or with --json one object (DecodeCommand.cpp).
+ExitCode DecodeCommand(CliSession& session, const CliArguments& arguments);

@@ -17,7 +17,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const ParsedCommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     // The one link of this run, over the port backend the options ask for.
-    DeviceLink link(CliPortBackend(commandLine.options, stderr));
+    std::string recordError;
+    DeviceLink link(CliPortBackend(commandLine.options, stderr, &recordError));
+    if (!recordError.empty()) {
+        std::fprintf(stderr, "mirelle-cli: %s\n", recordError.c_str());
+        return int(ExitCode::FileRefused);
+    }
     const ToolContext context = ProcessContext(link);
     try {
         return int(RunCli(commandLine, context, stdin, stdout, stderr));
