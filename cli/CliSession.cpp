@@ -171,11 +171,11 @@ ExitCode CliSession::EndAfterStop()
     return ExitCode::Aborted;
 }
 
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err, std::string* recordError)
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err, std::string* recordError,
+                                            std::function<std::string()> portName)
 {
     std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
     if (options.record) {
-        auto portName = [] { return currentPortName; };
         std::string error;
         if (auto recording = RecordingBackend::Create(std::move(backend), *options.record, portName, error))
             backend = std::move(recording);

@@ -6,6 +6,7 @@
 #include "cli/TerminalPrompts.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -73,6 +74,8 @@ private:
 
 // The port backend the options ask for: the operating system's serial ports,
 // given up at a stop, recorded with --record (`recordError` says why the file
-// cannot be written; the run must then not go on), traced on `err` with --trace.
+// cannot be written; the run must then not go on; `portName` tells the name of
+// the port being opened), traced on `err` with --trace.
 std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, std::FILE* err,
-                                            std::string* recordError = nullptr);
+                                            std::string* recordError = nullptr,
+                                            std::function<std::string()> portName = {});

@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     const ParsedCommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     // The one link of this run, over the port backend the options ask for.
     std::string recordError;
-    DeviceLink link(CliPortBackend(commandLine.options, stderr, &recordError));
+    DeviceLink link(CliPortBackend(commandLine.options, stderr, &recordError, [] { return currentPortName; }));
     if (!recordError.empty()) {
         std::fprintf(stderr, "mirelle-cli: %s\n", recordError.c_str());
         return int(ExitCode::FileRefused);
