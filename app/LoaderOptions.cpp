@@ -3,8 +3,13 @@
 LoaderOptions ParseLoaderOptions(const std::vector<std::string>& arguments)
 {
     LoaderOptions options;
-    for (const std::string& argument : arguments) {
-        if (argument == "--developer")
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--record" && i + 1 < arguments.size())
+            options.record = arguments[++i];
+        else if (argument == "--record" && options.error.empty())
+            options.error = "mirelle-loader: --record needs a file";
+        else if (argument == "--developer")
             options.developer = true;
         else if (argument == "--help" || argument == "-h")
             options.help = true;
@@ -24,7 +29,7 @@ LoaderOptions ParseLoaderOptions(const std::vector<std::string>& arguments)
 
 std::string LoaderUsageText()
 {
-    return R"(usage: mirelle-loader [--developer] [FILE]
+    return R"(usage: mirelle-loader [--developer] [--record FILE] [FILE]
 
 Mirelle series program loader: the service tool's window for the Mirelle
 recorder on a serial line. Pick the port in File > Serial port configuration.
@@ -32,6 +37,8 @@ recorder on a serial line. Pick the port in File > Serial port configuration.
 Options:
   --developer     also show the boot and factory panels and the Tools entries
                   "Program loader" and "Emulator", for developers and factory staff
+  --record FILE   write every event of the serial line to FILE, for a bug report
+                  (replay it with mirelle-sim --replay FILE)
   --help          this text
   --version       the version
   FILE            open this file as "Load" does: a .tbu into the user panel;

@@ -112,7 +112,7 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
 
 // The options of the commands that talk to the machine, and of the downloads.
 constexpr CliOptionSet kLineOptions =
-    OptionSet({CliOption::Port, CliOption::Json, CliOption::Trace, CliOption::Quiet});
+    OptionSet({CliOption::Port, CliOption::Json, CliOption::Trace, CliOption::Quiet, CliOption::Record});
 constexpr CliOptionSet kDownloadOptions = kLineOptions | OptionSet({CliOption::Verify, CliOption::EraseTimeout});
 
 constexpr const char* kDownloadExitCodes =
@@ -255,6 +255,13 @@ constexpr std::array kCommands{
                             "3\tthe --symbols file could not be opened\n"
                             "5\taborted (a watch ended with Ctrl-C included)\n"
                             "6\tthe port could not be opened, or none was selected"},
+    CliCommand{.name = "decode", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
+               .help = "print a recording of the line (--record) as a readable session", .run = DecodeCommand,
+               .arguments = "FILE\ta recording made with --record",
+               .options = OptionSet({CliOption::Json, CliOption::Quiet}),
+               .exitCodes = "0\tdone: the recording was read to its end\n"
+                            "2\tthe command line was wrong\n"
+                            "3\tthe file could not be read, or is no recording"},
     CliCommand{.name = "help", .synopsis = "[COMMAND]", .minArguments = 0, .maxArguments = 1,
                .help = "this help, or one command's arguments, options and exit codes", .run = HelpCommand,
                .arguments = "COMMAND\tthe command to describe",

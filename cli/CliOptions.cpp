@@ -39,6 +39,11 @@ constexpr std::array kOptions{
                  "download, factory: an erase phase that lasts longer ends\n"
                  "the download with \"Erase timed out\" (default 60)",
                  "a number of seconds"},
+    CliOptionRow{CliOption::Record, "", "record", "FILE",
+                 "every event of the serial line into FILE, for a bug\n"
+                 "report (read it with decode, replay it with\n"
+                 "mirelle-sim --replay FILE)",
+                 "a file"},
     CliOptionRow{CliOption::Help, "h", "help", "", "this help; with a command, that command's", ""},
     CliOptionRow{CliOption::Version, "", "version", "", "the version", ""},
 };
@@ -100,6 +105,7 @@ std::string Take(const CliOptionRow& row, const std::string& value, CliOptions& 
     case CliOption::Help: options.help = true; break;
     case CliOption::Version: options.version = true; break;
     case CliOption::Symbols: options.symbols = value; break;
+    case CliOption::Record: options.record = value; break;
     case CliOption::Kind:
         if (!KindByName(value))
             return "unknown file kind '" + value + "' (user, factory, boot or symbols)";

@@ -22,6 +22,7 @@ struct CliOptions {
     std::chrono::seconds eraseTimeout{60};  // --erase-timeout: the longest erase phase of a download
     bool help = false;     // -h, --help: the whole help, or the command's when one is given
     bool version = false;  // --version
+    std::optional<std::string> record;   // --record FILE: every event of the line into FILE
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -36,7 +37,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // The options of mirelle-cli, so that a command's row in the table can say
 // which of them apply to it.
 enum class CliOption : unsigned {
-    Port, Yes, Json, Trace, Quiet, Verify, Kind, Symbols, Reads, EraseTimeout, Help, Version
+    Port, Yes, Json, Trace, Quiet, Verify, Kind, Symbols, Reads, EraseTimeout, Record, Help, Version
 };
 
 // A set of options, one bit each.

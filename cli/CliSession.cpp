@@ -13,6 +13,7 @@
 #include "link/PortDiagnosis.h"
 #include "link/PortSelection.h"
 #include "link/QtPortBackend.h"
+#include "link/RecordingBackend.h"
 #include "link/Settings.h"
 #include "link/TracingBackend.h"
 #include "procedures/RunProcedure.h"
@@ -223,9 +224,19 @@ void CliSession::EndReport(ExitCode code)
     std::fflush(out);
 }
 
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors)
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors, std::string* recordError,
+                                            std::function<std::string()> portName)
 {
     std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
+    if (options.record) {
+        std::string error;
+        if (auto recording = RecordingBackend::Create(std::move(backend), *options.record, portName, error))
+            backend = std::move(recording);
+        else
+            backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
+        if (recordError)
+            *recordError = error;
+    }
     if (options.trace)
         backend = std::make_unique<TracingBackend>(std::move(backend),
                                                    [&errors](const std::string& line) { errors.Line(line); });

@@ -7,6 +7,7 @@
 #include "cli/TerminalPrompts.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -95,5 +96,9 @@ private:
 };
 
 // The port backend the options ask for: the operating system's serial ports,
-// given up at a stop, traced through `errors` with --trace.
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors);
+// given up at a stop, recorded with --record (`recordError` says why the file
+// cannot be written; the run must then not go on; `portName` tells the name of
+// the port being opened), traced through `errors` with --trace.
+std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors,
+                                            std::string* recordError = nullptr,
+                                            std::function<std::string()> portName = {});

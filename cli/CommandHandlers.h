@@ -45,3 +45,7 @@ ExitCode ConsoleCommand(CliSession& session, const CliArguments& lines);
 
 // mirelle-cli help [COMMAND]: the whole help, or the command's (CliHelp.cpp).
 ExitCode HelpCommand(CliSession& session, const CliArguments& arguments);
+
+// mirelle-cli decode FILE: a recording of the line (--record) as one line an
+// exchange and a summary, or with --json one object (DecodeCommand.cpp).
+ExitCode DecodeCommand(CliSession& session, const CliArguments& arguments);

@@ -20,7 +20,12 @@ int main(int argc, char** argv)
     // The one writer of standard error, and the one link of this run over
     // the port backend the options ask for.
     ErrorStream errors(stderr);
-    DeviceLink link(CliPortBackend(commandLine.options, errors));
+    std::string recordError;
+    DeviceLink link(CliPortBackend(commandLine.options, errors, &recordError, [] { return currentPortName; }));
+    if (!recordError.empty()) {
+        errors.Line("mirelle-cli: " + recordError);
+        return int(ExitCode::FileRefused);
+    }
     const ToolContext context = ProcessContext(link);
     try {
         return int(RunCli(commandLine, context, stdin, stdout, errors));

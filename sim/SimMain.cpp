@@ -7,6 +7,7 @@
 #include "samples/SampleSet.h"
 #include "sim/MachineModel.h"
 #include "sim/PtyGuard.h"
+#include "sim/Replay.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -69,6 +71,12 @@ Machine:
 Serving:
   --link PATH               also make PATH a symbolic link to the device
                             (replaces an existing link, removed on exit)
+  --replay FILE             instead of the machine, serve the answers of a
+                            recording (mirelle-cli --record FILE) to the same
+                            requests, with their recorded delays; the first
+                            request that differs is reported on standard error
+                            and the machine is silent from then on
+  --fast                    with --replay: every answer at once
 
 Faults. N counts the request frames the machine takes from the start, 1 being
 the first; wake-ups are not counted. Each option may be given more than once.
@@ -115,6 +123,8 @@ struct Options {
     std::string saveFile;
     std::string linkPath;
     std::vector<Fault> faults;
+    std::string replayFile;  // --replay
+    bool fast = false;       // --fast
 };
 
 [[noreturn]] void UsageError(const std::string& message)
@@ -151,9 +161,9 @@ std::pair<std::string, std::optional<std::string>> SplitPair(const std::string& 
 constexpr std::array kValueOptions{
     "hard-ident", "flash-ident", "factory", "flash", "save-flash", "flash-base", "flash-size", "sector-size",
     "erase-time", "adapter-latency", "link", "no-answer", "silent-from", "bad-checksum", "surplus", "late",
-    "erase-status", "program-status", "corrupt",
+    "erase-status", "program-status", "corrupt", "replay",
 };
-constexpr std::array kSwitches{"blank", "loader", "pace", "version"};
+constexpr std::array kSwitches{"blank", "loader", "pace", "fast", "version"};
 
 // "--name", or "-h".
 std::string Spelled(const QString& name)
@@ -257,6 +267,10 @@ Options ParseOptions(int argc, char** argv)
             options.config.wirePacing = true;
         } else if (option == "--link") {
             options.linkPath = value();
+        } else if (option == "--replay") {
+            options.replayFile = value();
+        } else if (option == "--fast") {
+            options.fast = true;
         } else if (option == "--no-answer" || option == "--silent-from" || option == "--bad-checksum") {
             Fault fault;
             fault.kind = option == "--bad-checksum" ? FaultKind::BadChecksum : FaultKind::NoAnswer;
@@ -411,6 +425,92 @@ void Command(const std::string& line, MachineModel& machine, const Options& opti
     }
 }
 
+ReplayPeer LoadReplay(const Options& options)
+{
+    Recording recording = ReadRecordingFile(options.replayFile);
+    if (recording.events.empty() && !recording.error.empty()) {
+        std::fprintf(stderr, "mirelle-sim: %s: %s\n", options.replayFile.c_str(), recording.error.c_str());
+        std::exit(1);
+    }
+    if (!recording.error.empty())
+        std::fprintf(stderr, "mirelle-sim: %s: %s; replaying the events before it\n", options.replayFile.c_str(),
+                     recording.error.c_str());
+    std::fprintf(stderr, "mirelle-sim: replaying %zu events of %s%s\n", recording.events.size(),
+                 options.replayFile.c_str(), options.fast ? ", every answer at once" : "");
+    return ReplayPeer(std::move(recording.events), options.fast, stderr);
+}
+
+// Serves `peer` (the machine, or a recording replayed) on the pseudo-terminal
+// until a stop signal or the end of standard input; `command` takes each
+// line of standard input.
+template <typename Peer>
+void Serve(Peer& peer, int master, PtyGuard& guard, const sigset_t& waitMask,
+           const std::function<void(const std::string&)>& command)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [start] { return SimTime(std::chrono::steady_clock::now() - start); };
+    const bool watchInput = WatchStandardInput();
+    std::string inputLine;
+    std::vector<std::uint8_t> pending;  // answer bytes due but not yet taken by the terminal
+    std::uint8_t buffer[4096];
+
+    while (stopSignal == 0) {
+        peer.AdvanceTo(elapsed());
+        std::uint8_t due[512];
+        for (std::size_t n; (n = peer.TakeOutput(due)) > 0;)
+            pending.insert(pending.end(), due, due + n);
+        if (!pending.empty()) {
+            const ssize_t written = ::write(master, pending.data(), pending.size());
+            if (written > 0)
+                pending.erase(pending.begin(), pending.begin() + written);
+        }
+
+        pollfd fds[3] = {{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
+                         {guard.Fd(), POLLIN, 0},  // ignored while -1
+                         {watchInput ? STDIN_FILENO : -1, POLLIN, 0}};
+        timespec wait{};
+        timespec* timeout = nullptr;
+        if (const auto next = peer.NextOutputTime(); next && pending.empty()) {
+            const auto left = std::max(SimTime::zero(), *next - elapsed());
+            wait.tv_sec = std::time_t(left.count() / 1'000'000'000);
+            wait.tv_nsec = long(left.count() % 1'000'000'000);
+            timeout = &wait;
+        }
+        const int ready = ::ppoll(fds, 3, timeout, &waitMask);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            std::fprintf(stderr, "mirelle-sim: %s\n", std::strerror(errno));
+            break;
+        }
+        // A tool let go of the device: answers still due to it are dropped.
+        if ((fds[1].revents & POLLIN) && guard.TakeCloses())
+            pending.clear();
+        if (fds[0].revents & POLLIN) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                peer.AdvanceTo(elapsed());
+                peer.Feed(std::span(buffer, std::size_t(n)));
+            }
+        }
+        if (fds[2].revents & (POLLIN | POLLHUP)) {
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            inputLine.append(reinterpret_cast<const char*>(buffer), std::size_t(n));
+            for (std::size_t end; (end = inputLine.find('\n')) != std::string::npos;) {
+                std::string line = inputLine.substr(0, end);
+                inputLine.erase(0, end + 1);
+                while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                    line.pop_back();
+                command(line);
+            }
+            if (inputLine.size() > 4096)
+                inputLine.clear();
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -467,67 +567,11 @@ int main(int argc, char** argv)
                  unsigned(machine.Config().flashIdent), device.c_str(),
                  options.linkPath.empty() ? "" : ", linked as ", options.linkPath.c_str());
 
-    const auto start = std::chrono::steady_clock::now();
-    const auto elapsed = [start] { return SimTime(std::chrono::steady_clock::now() - start); };
-    const bool watchInput = WatchStandardInput();
-    std::string inputLine;
-    std::vector<std::uint8_t> pending;  // answer bytes due but not yet taken by the terminal
-    std::uint8_t buffer[4096];
-
-    while (stopSignal == 0) {
-        machine.AdvanceTo(elapsed());
-        std::uint8_t due[512];
-        for (std::size_t n; (n = machine.TakeOutput(due)) > 0;)
-            pending.insert(pending.end(), due, due + n);
-        if (!pending.empty()) {
-            const ssize_t written = ::write(master, pending.data(), pending.size());
-            if (written > 0)
-                pending.erase(pending.begin(), pending.begin() + written);
-        }
-
-        pollfd fds[3] = {{master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
-                         {guard.Fd(), POLLIN, 0},  // ignored while -1
-                         {watchInput ? STDIN_FILENO : -1, POLLIN, 0}};
-        timespec wait{};
-        timespec* timeout = nullptr;
-        if (const auto next = machine.NextOutputTime(); next && pending.empty()) {
-            const auto left = std::max(SimTime::zero(), *next - elapsed());
-            wait.tv_sec = std::time_t(left.count() / 1'000'000'000);
-            wait.tv_nsec = long(left.count() % 1'000'000'000);
-            timeout = &wait;
-        }
-        const int ready = ::ppoll(fds, 3, timeout, &waitMask);
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            std::fprintf(stderr, "mirelle-sim: %s\n", std::strerror(errno));
-            break;
-        }
-        // A tool let go of the device: answers still due to it are dropped.
-        if ((fds[1].revents & POLLIN) && guard.TakeCloses())
-            pending.clear();
-        if (fds[0].revents & POLLIN) {
-            const ssize_t n = ::read(master, buffer, sizeof buffer);
-            if (n > 0) {
-                machine.AdvanceTo(elapsed());
-                machine.Feed(std::span(buffer, std::size_t(n)));
-            }
-        }
-        if (fds[2].revents & (POLLIN | POLLHUP)) {
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            inputLine.append(reinterpret_cast<const char*>(buffer), std::size_t(n));
-            for (std::size_t end; (end = inputLine.find('\n')) != std::string::npos;) {
-                std::string line = inputLine.substr(0, end);
-                inputLine.erase(0, end + 1);
-                while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-                    line.pop_back();
-                Command(line, machine, options);
-            }
-            if (inputLine.size() > 4096)
-                inputLine.clear();
-        }
+    if (options.replayFile.empty()) {
+        Serve(machine, master, guard, waitMask, [&](const std::string& line) { Command(line, machine, options); });
+    } else {
+        ReplayPeer replay = LoadReplay(options);
+        Serve(replay, master, guard, waitMask, [](const std::string&) {});
     }
 
     const bool saved = SaveFlash(machine, options);

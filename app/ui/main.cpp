@@ -7,11 +7,14 @@
 #include "app/ui/QtPrompts.h"
 #include "app/ui/QuitOnSignal.h"
 #include "link/DeviceLink.h"
+#include "link/QtPortBackend.h"
+#include "link/RecordingBackend.h"
 
 #include <QTimer>
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -27,6 +30,19 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // With --record, the one link is this run's own, over a recording backend.
+    std::unique_ptr<DeviceLink> recordedLink;
+    if (options.record) {
+        std::string error;
+        auto recording = RecordingBackend::Create(std::make_unique<QtPortBackend>(), *options.record,
+                                                  [] { return currentPortName; }, error);
+        if (!recording) {
+            std::fprintf(stderr, "mirelle-loader: %s\n", error.c_str());
+            return 1;
+        }
+        recordedLink = std::make_unique<DeviceLink>(std::move(recording));
+    }
+
     // Qt sees no option of the command line: the program takes only its own.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
@@ -36,7 +52,7 @@ int main(int argc, char** argv)
     application.SetPrompts(&prompts);
     try {
         // The one link exists before any window.
-        const ToolContext context = ProcessContext(TheDeviceLink());
+        const ToolContext context = ProcessContext(recordedLink ? *recordedLink : TheDeviceLink());
         LoaderWindows windows = CreateLoaderWindows(context, prompts, options.developer);
         MainForm = windows.main.get();
         ConfigForm = windows.config.get();

@@ -1,0 +1,154 @@
+// A session recorded on the line (--record), replayed by mirelle-sim --replay
+// and read with decode: each program a separate process on a pseudo-terminal.
+#include "samples/FileWriters.h"
+#include "samples/SampleSet.h"
+#include "support/SimulatorProcess.h"
+#include "support/TestFiles.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using testing::HasSubstr;
+using testing::Not;
+
+namespace {
+
+const std::string kSampleUser = QUORVEX_SAMPLES_DIR "/sample-user.tbu";
+
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+};
+
+CliResult RunCli(const QStringList& arguments)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
+    cli.closeWriteChannel();
+    CliResult run;
+    if (!cli.waitForFinished(60000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return run;
+    }
+    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = cli.readAllStandardOutput().toStdString();
+    return run;
+}
+
+// The command on a machine: the simulator started with `simulator`, then
+// stopped; its standard error in `notes`.
+CliResult RunOn(const QStringList& simulator, const QStringList& command, std::string* notes = nullptr)
+{
+    SimulatorProcess sim(simulator);
+    EXPECT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
+    const CliResult run = RunCli(QStringList{"--port", QString::fromStdString(sim.device)} + command);
+    sim.Stop();
+    if (notes)
+        *notes = sim.process.readAllStandardError().toStdString();
+    return run;
+}
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+TEST(RecordReplay, AReplayedDownloadEndsAsTheRecordedOne)
+{
+    struct Case {
+        QStringList faults;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{}, 0},
+        {{"--program-status", "02:3"}, 4},
+        {{"--silent-from", "20"}, 1},
+    };
+    for (const Case& c : cases) {
+        TestFiles files;
+        const QString recording = Q(files.Path("field.rec"));
+        const CliResult field = RunOn(QStringList{"--erase-time", "5"} + c.faults,
+                                {"--record", recording, "download", Q(kSampleUser)});
+        EXPECT_EQ(field.exitCode, c.exitCode) << c.faults.join(' ').toStdString() << field.out;
+
+        std::string notes;
+        const CliResult desk = RunOn({"--replay", recording}, {"download", Q(kSampleUser)}, &notes);
+        EXPECT_EQ(desk.exitCode, field.exitCode) << c.faults.join(' ').toStdString();
+        EXPECT_EQ(desk.out, field.out);
+        EXPECT_THAT(notes, Not(HasSubstr("diverged"))) << notes;
+        EXPECT_THAT(notes, HasSubstr("the tool set a break here; a pseudo-terminal carries none"));
+    }
+}
+
+TEST(RecordReplay, AnotherUserProgramDivergesAtItsFirstDifferingBlock)
+{
+    TestFiles files;
+    const QString recording = Q(files.Path("field.rec"));
+    ASSERT_EQ(RunOn({"--erase-time", "5"}, {"--record", recording, "download", Q(kSampleUser)}).exitCode, 0);
+    UserProgramContent other = SampleUserProgram();
+    other.data[1000] ^= 0x01;  // in the fifth block of 240 bytes, from 0xD2000F + 960
+    const std::string otherPath = files.Put("other.tbu", UserProgramBytes(other));
+
+    std::string notes;
+    const CliResult desk = RunOn({"--replay", recording, "--fast"}, {"download", Q(otherPath)}, &notes);
+    EXPECT_EQ(desk.exitCode, 1) << desk.out;
+    EXPECT_THAT(notes, HasSubstr("mirelle-sim: the session diverged from the recording at event "));
+    EXPECT_THAT(notes, HasSubstr("mirelle-sim: from here on the machine is silent"));
+    // Both strings are the same command for the same block: only its bytes differ.
+    const auto shown = [&](const std::string& label) {
+        const auto at = notes.find(label);
+        const auto open = notes.find(" (", at);
+        return at == std::string::npos ? "<none>" : notes.substr(open, notes.find('\n', open) - open);
+    };
+    EXPECT_EQ(shown("recorded: "), " (ProgramFlashBlock 0xD203CF count 240)");
+    EXPECT_EQ(shown("recorded: "), shown("received: "));
+}
+
+TEST(RecordReplay, DecodeNamesEveryCommandOfAReadoutInOrder)
+{
+    TestFiles files;
+    const QString recording = Q(files.Path("readout.rec"));
+    const CliResult field = RunOn({}, {"--record", recording, "info"});
+    ASSERT_EQ(field.exitCode, 0);
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    std::vector<std::string> written;  // the requests as the recording holds them
+    for (const QByteArray& line : lines) {
+        if (line.contains(" write "))
+            written.push_back(line.split(' ')[2].toStdString());
+    }
+
+    const CliResult decoded = RunCli({"--json", "decode", recording});
+    ASSERT_EQ(decoded.exitCode, 0) << decoded.out;
+    const QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(decoded.out)).object();
+    std::vector<std::string> commands, sent;
+    for (const QJsonValue line : document["exchanges"].toArray()) {
+        if (line["event"] == "exchange") {
+            commands.push_back(line["command"].toString().toStdString());
+            sent.push_back(line["sent"].toString().toStdString());
+            EXPECT_FALSE(line["failure"].toBool()) << line["text"].toString().toStdString();
+        }
+    }
+    EXPECT_EQ(sent, written);
+    ASSERT_GE(commands.size(), 3u);
+    EXPECT_EQ(commands[0], "wake-up");
+    EXPECT_EQ(commands[1], "ReadIdentity");
+    for (std::size_t i = 2; i < commands.size(); ++i)
+        EXPECT_EQ(commands[i], "ReadFlashBlock");
+    EXPECT_EQ(document["summary"]["exchanges"].toInt(), int(commands.size()));
+    EXPECT_TRUE(document["summary"]["firstFailure"].isNull());
+
+    const CliResult text = RunCli({"decode", recording});
+    EXPECT_THAT(text.out, HasSubstr("  ReadIdentity -> identity 4D520001 000122DA\n"));
+    EXPECT_THAT(text.out, HasSubstr("first failure: none\n"));
+}
