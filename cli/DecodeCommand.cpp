@@ -167,11 +167,9 @@ ExitCode DecodeCommand(CliSession& session, const CliArguments& arguments)
                                       {"firstFailure", summary.firstFailure ? QJsonValue(QString::fromStdString(failure))
                                                                             : QJsonValue()},
                                       {"cutShort", recording.cutShort}};
-        const QJsonObject document{{"result", QString::fromStdString(recording.error.empty() ? "Done" : recording.error)},
-                                   {"exitCode", int(code)},
-                                   {"exchanges", lines},
-                                   {"summary", summaryJson}};
-        session.SayUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString());
+        session.report.Set("exchanges", lines);
+        session.report.Set("summary", summaryJson);
+        session.report.SetResult(recording.error.empty() ? "Done" : recording.error);
     } else {
         for (const SessionLine& line : built.lines)
             session.SayUtf8(FormatText("%12s  ", Seconds(line.micros).c_str()) + line.text);

@@ -725,8 +725,9 @@ TEST_F(CliEndToEndTest, EveryCommandWithJsonPrintsOneObjectWithResultAndExitCode
         {"output", "write _y 0x000100 = 0x000001 (1)\nread  _y 0x000100 = 0x000001 (1)"},
     }};
     const std::vector<Case> cases{
-        {{"ident"}, 0, "Hard ident : 4D520001, flash ident : 000122DA",
+        {{"--record", config.filePath("ident.rec"), "ident"}, 0, "Hard ident : 4D520001, flash ident : 000122DA",
          {{"hardIdent", 0x4D520001}, {"hardIdentHex", "4D520001"}, {"flashIdentHex", "000122DA"}}},
+        {{"decode", config.filePath("ident.rec")}, 0, "Done", {}},
         {{"info"}, 0, "Done",
          {{"hardIdent", 0x4D520001}, {"hardIdentHex", "4D520001"}, {"userAreaAddressHex", "D20000"}}},
         {{"check", kSamples + "/sample-factory.tbf"}, 0, "File is ok",
