@@ -3,6 +3,7 @@
 #include "common/FlashMap.h"
 #include "link/QtPortBackend.h"
 #include "support/PseudoTerminal.h"
+#include "support/CliProcess.h"
 #include "support/SimulatorProcess.h"
 
 #include <QFile>
@@ -27,39 +28,6 @@ using testing::StartsWith;
 namespace {
 
 const QString kSamples = QStringLiteral(QUORVEX_SAMPLES_DIR);
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCli(const QStringList& arguments, const QByteArray& input = {},
-              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
-{
-    QProcess cli;
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
-    cli.write(input);
-    cli.closeWriteChannel();
-    CliRun run;
-    if (!cli.waitForFinished(30000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
-}
-
-CliRun RunCli(const SimulatorProcess& sim, QStringList arguments, const QByteArray& input = {})
-{
-    arguments.prepend(QString::fromStdString(sim.device));
-    arguments.prepend("--port");
-    return RunCli(arguments, input);
-}
 
 // The text after "caption<TAB>" on the line of that caption.
 std::string Row(const std::string& out, const std::string& caption)

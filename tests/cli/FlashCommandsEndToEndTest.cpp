@@ -1,6 +1,6 @@
 // --verify, read-flash, backup and restore: mirelle-cli as a separate
 // process against mirelle-sim on a pseudo-terminal.
-#include "support/SimulatorProcess.h"
+#include "support/CliProcess.h"
 
 #include <QFile>
 #include <QProcess>
@@ -15,29 +15,6 @@ using testing::MatchesRegex;
 namespace {
 
 const QString kSamples = QStringLiteral(QUORVEX_SAMPLES_DIR);
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCli(const SimulatorProcess& sim, const QStringList& arguments)
-{
-    QProcess cli;
-    cli.start(QStringLiteral(MIRELLE_CLI_PATH), QStringList{"--port", QString::fromStdString(sim.device)} + arguments);
-    cli.closeWriteChannel();
-    CliRun run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    run.err = cli.readAllStandardError().toStdString();
-    return run;
-}
 
 QByteArray FileBytes(const QString& path)
 {

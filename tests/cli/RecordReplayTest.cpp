@@ -2,7 +2,7 @@
 // and read with decode: each program a separate process on a pseudo-terminal.
 #include "samples/FileWriters.h"
 #include "samples/SampleSet.h"
-#include "support/SimulatorProcess.h"
+#include "support/CliProcess.h"
 #include "support/TestFiles.h"
 
 #include <QFile>
@@ -21,34 +21,13 @@ namespace {
 
 const std::string kSampleUser = QUORVEX_SAMPLES_DIR "/sample-user.tbu";
 
-struct CliResult {
-    int exitCode = -1;
-    std::string out;
-};
-
-CliResult RunCli(const QStringList& arguments)
-{
-    QProcess cli;
-    cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
-    cli.closeWriteChannel();
-    CliResult run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return run;
-    }
-    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = cli.readAllStandardOutput().toStdString();
-    return run;
-}
-
 // The command on a machine: the simulator started with `simulator`, then
 // stopped; its standard error in `notes`.
-CliResult RunOn(const QStringList& simulator, const QStringList& command, std::string* notes = nullptr)
+CliRun RunOn(const QStringList& simulator, const QStringList& command, std::string* notes = nullptr)
 {
     SimulatorProcess sim(simulator);
     EXPECT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
-    const CliResult run = RunCli(QStringList{"--port", QString::fromStdString(sim.device)} + command);
+    const CliRun run = RunCli(QStringList{"--port", QString::fromStdString(sim.device)} + command);
     sim.Stop();
     if (notes)
         *notes = sim.process.readAllStandardError().toStdString();
@@ -76,12 +55,12 @@ TEST(RecordReplay, AReplayedDownloadEndsAsTheRecordedOne)
     for (const Case& c : cases) {
         TestFiles files;
         const QString recording = Q(files.Path("field.rec"));
-        const CliResult field = RunOn(QStringList{"--erase-time", "5"} + c.faults,
+        const CliRun field = RunOn(QStringList{"--erase-time", "5"} + c.faults,
                                 {"--record", recording, "download", Q(kSampleUser)});
         EXPECT_EQ(field.exitCode, c.exitCode) << c.faults.join(' ').toStdString() << field.out;
 
         std::string notes;
-        const CliResult desk = RunOn({"--replay", recording}, {"download", Q(kSampleUser)}, &notes);
+        const CliRun desk = RunOn({"--replay", recording}, {"download", Q(kSampleUser)}, &notes);
         EXPECT_EQ(desk.exitCode, field.exitCode) << c.faults.join(' ').toStdString();
         EXPECT_EQ(desk.out, field.out);
         EXPECT_THAT(notes, Not(HasSubstr("diverged"))) << notes;
@@ -99,7 +78,7 @@ TEST(RecordReplay, AnotherUserProgramDivergesAtItsFirstDifferingBlock)
     const std::string otherPath = files.Put("other.tbu", UserProgramBytes(other));
 
     std::string notes;
-    const CliResult desk = RunOn({"--replay", recording, "--fast"}, {"download", Q(otherPath)}, &notes);
+    const CliRun desk = RunOn({"--replay", recording, "--fast"}, {"download", Q(otherPath)}, &notes);
     EXPECT_EQ(desk.exitCode, 1) << desk.out;
     EXPECT_THAT(notes, HasSubstr("mirelle-sim: the session diverged from the recording at event "));
     EXPECT_THAT(notes, HasSubstr("mirelle-sim: from here on the machine is silent"));
@@ -117,7 +96,7 @@ TEST(RecordReplay, DecodeNamesEveryCommandOfAReadoutInOrder)
 {
     TestFiles files;
     const QString recording = Q(files.Path("readout.rec"));
-    const CliResult field = RunOn({}, {"--record", recording, "info"});
+    const CliRun field = RunOn({}, {"--record", recording, "info"});
     ASSERT_EQ(field.exitCode, 0);
     QFile file(recording);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -128,7 +107,7 @@ TEST(RecordReplay, DecodeNamesEveryCommandOfAReadoutInOrder)
             written.push_back(line.split(' ')[2].toStdString());
     }
 
-    const CliResult decoded = RunCli({"--json", "decode", recording});
+    const CliRun decoded = RunCli({"--json", "decode", recording});
     ASSERT_EQ(decoded.exitCode, 0) << decoded.out;
     const QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(decoded.out)).object();
     std::vector<std::string> commands, sent;
@@ -148,7 +127,7 @@ TEST(RecordReplay, DecodeNamesEveryCommandOfAReadoutInOrder)
     EXPECT_EQ(document["summary"]["exchanges"].toInt(), int(commands.size()));
     EXPECT_TRUE(document["summary"]["firstFailure"].isNull());
 
-    const CliResult text = RunCli({"decode", recording});
+    const CliRun text = RunCli({"decode", recording});
     EXPECT_THAT(text.out, HasSubstr("  ReadIdentity -> identity 4D520001 000122DA\n"));
     EXPECT_THAT(text.out, HasSubstr("first failure: none\n"));
 }
