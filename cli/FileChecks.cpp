@@ -25,9 +25,8 @@ std::optional<ExitCode> RefuseFileOfAnotherKind(CliSession& session, FileKind ta
     if (session.options.kind) {
         if (KindByName(*session.options.kind) == takes)
             return std::nullopt;
-        session.Complain(command + " takes " + KindText(takes) + ": --kind " + *session.options.kind
-                         + " does not apply to it");
-        return ExitCode::Usage;
+        return session.UsageError(command + " takes " + KindText(takes) + ": --kind " + *session.options.kind
+                                  + " does not apply to it");
     }
     const std::optional<FileKind> kind = KindOfPath(path);
     if (!kind || *kind == takes)
