@@ -21,10 +21,15 @@ constexpr std::array kOptions{
                  "MIRELLE_PORT, else the port stored by the tool\n"
                  "(\"ComPort\", see set-port)",
                  "a port name"},
-    CliOptionRow{CliOption::Json, "j", "json", "", "one JSON object instead of the results: result,\nexitCode and what the command found; progress as\nJSON lines on standard error", ""},
+    CliOptionRow{CliOption::Json, "j", "json", "",
+                 "one JSON object instead of the results: result,\n"
+                 "exitCode and what the command found; progress as\n"
+                 "JSON lines on standard error",
+                 ""},
     CliOptionRow{CliOption::Trace, "t", "trace", "", "every byte sent and received on standard error,\ntime-stamped",
                  ""},
-    CliOptionRow{CliOption::Yes, "y", "yes", "", "answer yes to confirmations (write-serial, write-name,\nrestore)", ""},
+    CliOptionRow{CliOption::Yes, "y", "yes", "", "answer yes to confirmations (write-serial, write-name,\nrestore)",
+                 ""},
     CliOptionRow{CliOption::Quiet, "q", "quiet", "", "results only: no progress, no loaded file's summary", ""},
     CliOptionRow{CliOption::Verify, "", "verify", "",
                  "download, factory, restore: compare what was written\nwith the flash read back", ""},

@@ -61,12 +61,14 @@ ExitCode LoadStartRun(CliSession& session, FileKind kind, const std::string& pat
 
 ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments)
 {
-    return LoadStartRun<UserProgramPanel>(session, FileKind::User, arguments[0], session.context.userResultText, After::FullReadout);
+    return LoadStartRun<UserProgramPanel>(session, FileKind::User, arguments[0], session.context.userResultText,
+                                          After::FullReadout);
 }
 
 ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments)
 {
-    return LoadStartRun<FactoryPanel>(session, FileKind::Factory, arguments[0], session.context.factoryResultText, After::FullReadout);
+    return LoadStartRun<FactoryPanel>(session, FileKind::Factory, arguments[0], session.context.factoryResultText,
+                                      After::FullReadout);
 }
 
 ExitCode BootCommand(CliSession& session, const CliArguments& arguments)

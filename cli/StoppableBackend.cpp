@@ -4,31 +4,16 @@
 
 #include <algorithm>
 
-StoppableBackend::StoppableBackend(std::unique_ptr<PortBackend> inner) : inner(std::move(inner)) {}
+StoppableBackend::StoppableBackend(std::unique_ptr<PortBackend> inner) : ForwardingBackend(std::move(inner)) {}
 
 bool StoppableBackend::Open(const std::string& device, const LineSettings& settings)
 {
-    return !StopSignals::Urgent() && inner->Open(device, settings);
-}
-
-std::string StoppableBackend::OpenError() const
-{
-    return inner->OpenError();
-}
-
-void StoppableBackend::Close()
-{
-    inner->Close();
-}
-
-bool StoppableBackend::IsOpen() const
-{
-    return inner->IsOpen();
+    return !StopSignals::Urgent() && Inner().Open(device, settings);
 }
 
 bool StoppableBackend::Write(std::span<const std::uint8_t> bytes)
 {
-    return !StopSignals::Urgent() && inner->Write(bytes);
+    return !StopSignals::Urgent() && Inner().Write(bytes);
 }
 
 std::size_t StoppableBackend::Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout)
@@ -42,24 +27,10 @@ std::size_t StoppableBackend::Read(std::span<std::uint8_t> into, std::chrono::mi
         const auto sliceStart = Clock::now();
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - sliceStart);
         const auto slice = std::clamp(left, std::chrono::milliseconds(0), kPoll);
-        got += inner->Read(into.subspan(got), slice);
+        got += Inner().Read(into.subspan(got), slice);
         if (left <= kPoll || (got < into.size() && Clock::now() - sliceStart < slice))
             break;
     }
     return got;
 }
 
-void StoppableBackend::PurgeReceive()
-{
-    inner->PurgeReceive();
-}
-
-bool StoppableBackend::SetBreak(bool on)
-{
-    return inner->SetBreak(on);
-}
-
-bool StoppableBackend::SetRts(bool on)
-{
-    return inner->SetRts(on);
-}

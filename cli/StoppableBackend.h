@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/PortBackend.h"
+#include "link/ForwardingBackend.h"
 
 #include <chrono>
 #include <memory>
@@ -9,22 +9,13 @@
 // told to stop at once (StopSignals::Urgent): then an open or a write is
 // refused, and a read that waits ends within kPoll, so that the command
 // reaches its end at its next exchange. Closing always goes through.
-class StoppableBackend final : public PortBackend {
+class StoppableBackend final : public ForwardingBackend {
 public:
     static constexpr std::chrono::milliseconds kPoll{20};
 
     explicit StoppableBackend(std::unique_ptr<PortBackend> inner);
 
     bool Open(const std::string& device, const LineSettings& settings) override;
-    std::string OpenError() const override;
-    void Close() override;
-    bool IsOpen() const override;
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
-    void PurgeReceive() override;
-    bool SetBreak(bool on) override;
-    bool SetRts(bool on) override;
-
-private:
-    std::unique_ptr<PortBackend> inner;
 };

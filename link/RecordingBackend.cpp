@@ -31,7 +31,10 @@ std::unique_ptr<RecordingBackend> RecordingBackend::Create(std::unique_ptr<PortB
 
 RecordingBackend::RecordingBackend(std::unique_ptr<PortBackend> inner, std::FILE* file,
                                    std::function<std::string()> portName)
-    : inner(std::move(inner)), file(file), portName(std::move(portName)), start(std::chrono::steady_clock::now())
+    : ForwardingBackend(std::move(inner)),
+      file(file),
+      portName(std::move(portName)),
+      start(std::chrono::steady_clock::now())
 {
 }
 
@@ -51,7 +54,7 @@ void RecordingBackend::Record(LineEvent event)
 
 bool RecordingBackend::Open(const std::string& device, const LineSettings& settings)
 {
-    const bool opened = inner->Open(device, settings);
+    const bool opened = Inner().Open(device, settings);
     LineEvent event = Event(LineEvent::Kind::Open, opened);
     event.name = portName ? portName() : std::string();
     event.device = device;
@@ -60,27 +63,17 @@ bool RecordingBackend::Open(const std::string& device, const LineSettings& setti
     return opened;
 }
 
-std::string RecordingBackend::OpenError() const
-{
-    return inner->OpenError();
-}
-
 void RecordingBackend::Close()
 {
-    if (!inner->IsOpen())
+    if (!Inner().IsOpen())
         return;
-    inner->Close();
+    Inner().Close();
     Record(Event(LineEvent::Kind::Close));
-}
-
-bool RecordingBackend::IsOpen() const
-{
-    return inner->IsOpen();
 }
 
 bool RecordingBackend::Write(std::span<const std::uint8_t> bytes)
 {
-    const bool written = inner->Write(bytes);
+    const bool written = Inner().Write(bytes);
     LineEvent event = Event(LineEvent::Kind::Write, written);
     event.bytes.assign(bytes.begin(), bytes.end());
     Record(std::move(event));
@@ -89,7 +82,7 @@ bool RecordingBackend::Write(std::span<const std::uint8_t> bytes)
 
 std::size_t RecordingBackend::Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout)
 {
-    const std::size_t got = inner->Read(into, timeout);
+    const std::size_t got = Inner().Read(into, timeout);
     const auto bytes = into.first(got);
     LineEvent event = Event(LineEvent::Kind::Read, got == into.size());
     event.bytes.assign(bytes.begin(), bytes.end());
@@ -104,19 +97,19 @@ void RecordingBackend::PurgeReceive()
     // read is what it takes the port to hand over what the system holds.
     LineEvent event = Event(LineEvent::Kind::Purge);
     std::array<std::uint8_t, 256> chunk{};
-    while (inner->IsOpen()) {
-        const std::size_t got = inner->Read(chunk, std::chrono::milliseconds(1));
+    while (Inner().IsOpen()) {
+        const std::size_t got = Inner().Read(chunk, std::chrono::milliseconds(1));
         event.bytes.insert(event.bytes.end(), chunk.begin(), chunk.begin() + std::ptrdiff_t(got));
         if (got < chunk.size())
             break;
     }
-    inner->PurgeReceive();
+    Inner().PurgeReceive();
     Record(std::move(event));
 }
 
 bool RecordingBackend::SetBreak(bool on)
 {
-    const bool done = inner->SetBreak(on);
+    const bool done = Inner().SetBreak(on);
     LineEvent event = Event(LineEvent::Kind::Break, done);
     event.on = on;
     Record(std::move(event));
@@ -125,7 +118,7 @@ bool RecordingBackend::SetBreak(bool on)
 
 bool RecordingBackend::SetRts(bool on)
 {
-    const bool done = inner->SetRts(on);
+    const bool done = Inner().SetRts(on);
     LineEvent event = Event(LineEvent::Kind::Rts, done);
     event.on = on;
     Record(std::move(event));

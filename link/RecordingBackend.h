@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/PortBackend.h"
+#include "link/ForwardingBackend.h"
 #include "link/Recording.h"
 
 #include <chrono>
@@ -13,7 +13,7 @@
 // of the line to a recording file (doc/recording-format.md) as it happens,
 // flushed at once, so that a process that is killed leaves every whole event
 // before it. Bytes a purge would discard are read first and recorded with it.
-class RecordingBackend final : public PortBackend {
+class RecordingBackend final : public ForwardingBackend {
 public:
     // The file at `path`, created (or emptied) with the format's first line;
     // nullptr and `error` when it cannot be written. `portName` tells the
@@ -23,9 +23,7 @@ public:
     ~RecordingBackend() override;
 
     bool Open(const std::string& device, const LineSettings& settings) override;
-    std::string OpenError() const override;
     void Close() override;
-    bool IsOpen() const override;
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
     void PurgeReceive() override;
@@ -36,7 +34,6 @@ private:
     RecordingBackend(std::unique_ptr<PortBackend> inner, std::FILE* file, std::function<std::string()> portName);
     void Record(LineEvent event);
 
-    std::unique_ptr<PortBackend> inner;
     std::FILE* file;
     std::function<std::string()> portName;
     std::chrono::steady_clock::time_point start;

@@ -6,7 +6,7 @@
 #include <string>
 
 TracingBackend::TracingBackend(std::unique_ptr<PortBackend> inner, LineSink sink)
-    : inner(std::move(inner)), sink(std::move(sink)), start(std::chrono::steady_clock::now())
+    : ForwardingBackend(std::move(inner)), sink(std::move(sink)), start(std::chrono::steady_clock::now())
 {
 }
 
@@ -32,24 +32,9 @@ void TracingBackend::Line(const char* direction, const char* mark, std::span<con
 
 bool TracingBackend::Open(const std::string& device, const LineSettings& settings)
 {
-    const bool opened = inner->Open(device, settings);
+    const bool opened = Inner().Open(device, settings);
     sink(FormatText("open %s: %s", device.c_str(), opened ? "ok" : "failed"));
     return opened;
-}
-
-std::string TracingBackend::OpenError() const
-{
-    return inner->OpenError();
-}
-
-void TracingBackend::Close()
-{
-    inner->Close();
-}
-
-bool TracingBackend::IsOpen() const
-{
-    return inner->IsOpen();
 }
 
 bool TracingBackend::Write(std::span<const std::uint8_t> bytes)
@@ -58,14 +43,14 @@ bool TracingBackend::Write(std::span<const std::uint8_t> bytes)
     // code's two bytes and the end byte.
     const bool isFrame = bytes.size() >= 3 && bytes[0] == Frame::kStart && bytes[1] + 3u == bytes.size();
     const bool isWakeUp = bytes.size() == 3 && bytes[2] == Frame::kWakeEnd && !isFrame;
-    const bool written = inner->Write(bytes);
+    const bool written = Inner().Write(bytes);
     Line(">", isFrame ? "frame" : isWakeUp ? "wake-up" : "raw", bytes, written ? "" : "  (write failed)");
     return written;
 }
 
 std::size_t TracingBackend::Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout)
 {
-    const std::size_t got = inner->Read(into, timeout);
+    const std::size_t got = Inner().Read(into, timeout);
     if (got < into.size()) {
         const std::string note = "  (" + std::to_string(got) + " of " + std::to_string(into.size()) + ", timed out)";
         Line("<", "", into.first(got), note.c_str());
@@ -77,20 +62,20 @@ std::size_t TracingBackend::Read(std::span<std::uint8_t> into, std::chrono::mill
 
 void TracingBackend::PurgeReceive()
 {
-    inner->PurgeReceive();
+    Inner().PurgeReceive();
     Line("-", "purge", {});
 }
 
 bool TracingBackend::SetBreak(bool on)
 {
-    const bool done = inner->SetBreak(on);
+    const bool done = Inner().SetBreak(on);
     Line("-", on ? "break" : "break-end", {}, done ? "" : "  (failed)");
     return done;
 }
 
 bool TracingBackend::SetRts(bool on)
 {
-    const bool done = inner->SetRts(on);
+    const bool done = Inner().SetRts(on);
     Line("-", on ? "rts-on" : "rts-off", {}, done ? "" : "  (failed)");
     return done;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/PortBackend.h"
+#include "link/ForwardingBackend.h"
 
 #include <chrono>
 #include <cstdio>
@@ -15,7 +15,7 @@
 //   0.105 < 04
 //   0.105 > frame   02 03 7E 01 00 7E
 // Each line goes to a sink, without its line break, or to a stream.
-class TracingBackend final : public PortBackend {
+class TracingBackend final : public ForwardingBackend {
 public:
     using LineSink = std::function<void(const std::string& line)>;
 
@@ -23,9 +23,6 @@ public:
     TracingBackend(std::unique_ptr<PortBackend> inner, std::FILE* out);
 
     bool Open(const std::string& device, const LineSettings& settings) override;
-    std::string OpenError() const override;
-    void Close() override;
-    bool IsOpen() const override;
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
     void PurgeReceive() override;
@@ -35,7 +32,6 @@ public:
 private:
     void Line(const char* direction, const char* mark, std::span<const std::uint8_t> bytes, const char* note = "");
 
-    std::unique_ptr<PortBackend> inner;
     LineSink sink;
     std::chrono::steady_clock::time_point start;
 };
