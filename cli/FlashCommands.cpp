@@ -165,8 +165,11 @@ ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments)
         return ExitCode::Aborted;
     }
     ExitCode code = session.RunWithProgress(*start.procedure, context.userResultText);
-    if (code == ExitCode::Done && session.options.verify)
-        code = VerifyWritten(session, *start.procedure);
+    if (code == ExitCode::Done && session.options.verify) {
+        FlashVerify verify(context.link, {RestoredUserArea(*read.backup)});
+        std::string resultText;
+        code = session.RunWithProgress(verify, resultText, "verify");
+    }
     ReadMachineInfo(context.link, context.machineInfo);
     return code;
 }

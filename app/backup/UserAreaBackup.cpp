@@ -60,3 +60,8 @@ ActionStart StartRestore(DeviceLink& link, MachineInfo& info, const MachineBacku
     return ActionStart::Started(
         std::make_unique<UserDownload>(link, area, RestoreBlocks(backup.userAreaAddress, backup.userArea)));
 }
+
+FlashSegment RestoredUserArea(const MachineBackup& backup)
+{
+    return {backup.userAreaAddress, backup.userArea};
+}

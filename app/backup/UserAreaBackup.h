@@ -2,6 +2,7 @@
 
 #include "app/panels/ActionStart.h"
 #include "images/BackupFile.h"
+#include "procedures/FlashSegment.h"
 
 #include <cstdint>
 #include <vector>
@@ -24,3 +25,9 @@ ActionStart CheckUserArea(const MachineInfo& info);
 // machine's), then the user download's erase of the area and the backup's
 // blocks that are not all erased.
 ActionStart StartRestore(DeviceLink& link, MachineInfo& info, const MachineBackup& backup);
+
+// What the verify after a restore compares: the whole user area with the
+// backup's bytes, the blocks the restore left to the erase (all 0xFF)
+// included, so that an erase that did nothing is found as well as a block
+// that was written wrong.
+FlashSegment RestoredUserArea(const MachineBackup& backup);

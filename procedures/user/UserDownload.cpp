@@ -37,5 +37,10 @@ std::vector<FlashSegment> RestoreBlocks(std::uint32_t address, const std::vector
         if (std::any_of(begin, end, [](std::uint8_t byte) { return byte != 0xFF; }))
             blocks.push_back({address + std::uint32_t(offset), {begin, end}});
     }
+    // The first block holds the zone table: written last, as a download
+    // writes it, so that a restore cut short leaves no zone table that
+    // describes data which is not there.
+    if (!blocks.empty() && blocks.front().address == address)
+        std::rotate(blocks.begin(), blocks.begin() + 1, blocks.end());
     return blocks;
 }

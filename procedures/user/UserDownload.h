@@ -45,5 +45,6 @@ private:
 
 // The blocks of a user area's bytes that a restore programs: `bytes` from
 // `address` cut into blocks of FlashDownload::kBlockSize, those that are all
-// erased (0xFF) left out, since the erase leaves them so.
+// erased (0xFF) left out, since the erase leaves them so; in address order,
+// but for the first block of the area (the zone table's), which comes last.
 std::vector<FlashSegment> RestoreBlocks(std::uint32_t address, const std::vector<std::uint8_t>& bytes);

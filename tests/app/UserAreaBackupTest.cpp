@@ -140,4 +140,41 @@ TEST_F(UserAreaBackupTest, RestoreRefusesAnotherMachineTypeOrUserAreaBeforeErasi
     }
 }
 
+// A restore cut short at its first, middle or last block (here by a
+// block the machine refuses) leaves no zone table: the readout after it
+// shows no user program, never the backed-up program over missing data.
+TEST_F(UserAreaBackupTest, ARestoreCutShortLeavesNoProgramToRead)
+{
+    const auto blocks = RestoreBlocks(backup.userAreaAddress, backup.userArea).size();
+    ASSERT_GE(blocks, 3u);
+    for (const unsigned nth : {1u, unsigned(blocks / 2), unsigned(blocks)}) {
+        SCOPED_TRACE(nth);
+        MachineInfo info;
+        const auto restore = StartRestore(target.link, info, backup);
+        ASSERT_TRUE(restore.procedure) << restore.text;
+        target.machine.InjectFault({.kind = FaultKind::ProgramStatus, .nth = nth, .status = 0x42});
+        EXPECT_EQ(target.Run(*restore.procedure), "bad status while programming : 0x42");
+        target.machine.ClearFaults();
+        ReadMachineInfo(target.link, info);
+        EXPECT_EQ(info.statusText, "Done");
+        EXPECT_FALSE(info.mainInfoRead);
+    }
+}
+
+// An erase that answers done but leaves the old bytes: the blocks the
+// restore wrote read back right, the rest of the area does not.
+TEST_F(UserAreaBackupTest, TheVerifyAfterARestoreComparesTheWholeUserArea)
+{
+    constexpr std::uint32_t kLeftOver = SampleLayout::kUserArea + 0x10100;
+    target.Put(kLeftOver, {0x12, 0x34});
+    MachineInfo info;
+    const auto restore = StartRestore(target.link, info, backup);
+    ASSERT_TRUE(restore.procedure) << restore.text;
+    target.machine.InjectFault({.kind = FaultKind::EraseStatus, .nth = 2, .status = 0});
+    ASSERT_EQ(target.Run(*restore.procedure), "Done");
+
+    FlashVerify verify(target.link, {RestoredUserArea(backup)});
+    EXPECT_EQ(target.Run(verify), "Verify failed at 0xD30100 : wrote 0xFF, read 0x12");
+}
+
 }  // namespace
