@@ -166,7 +166,8 @@ void CliSession::PrintPanel(const MachineInfo& info)
         Say(row.caption + "\t" + EscapedControls(row.text));
 }
 
-ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember)
+ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember,
+                                     bool sayResult)
 {
     {
         const StopSignals::ProcedureRunning procedureRunning;
@@ -197,7 +198,8 @@ ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultTe
             report.Merge(tally.Members());
         }
     }
-    Say(procedure.ResultText());
+    if (sayResult)
+        Say(procedure.ResultText());
     return ExitCodeOf(procedure.Outcome());
 }
 

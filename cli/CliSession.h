@@ -79,7 +79,10 @@ public:
     // gets what the run did (ProcedureTally), as members of its own, or with
     // `reportMember` (a step after the command's main run, such as the
     // verify) as one member of that name that also holds its result text.
-    ExitCode RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember = nullptr);
+    // Without `sayResult` the caller says the result text when it is sure
+    // of it (a read whose file is still to be written).
+    ExitCode RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember = nullptr,
+                             bool sayResult = true);
 
     // How a run that was stopped ends: "Aborted" (nothing after a closed
     // pipe), exit code 5.

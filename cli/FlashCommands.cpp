@@ -3,16 +3,17 @@
 #include "app/backup/UserAreaBackup.h"
 #include "app/readout/MachineInfo.h"
 #include "cli/CliSession.h"
+#include "files/AtomicFile.h"
 #include "images/BackupFile.h"
 #include "procedures/FlashDownload.h"
 #include "procedures/FlashReadBack.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -40,42 +41,34 @@ std::string ErrorOf(const QFileDevice& file)
     return file.errorString().toLocal8Bit().toStdString();
 }
 
-// A file written under its name only once all of it is written: a read that
-// fails or is aborted leaves nothing there (nor an older file changed).
-class AtomicFile {
-public:
-    explicit AtomicFile(const std::string& path) : path(path), file(QString::fromLocal8Bit(path)) {}
-
-    // Before anything is read: false, with the reason on standard error,
-    // when the file cannot be created.
-    bool Open(CliSession& session)
-    {
-        if (file.open(QIODevice::WriteOnly))
-            return true;
-        session.Complain(path + ": " + ErrorOf(file));
+// The file a read goes into: checked and opened before anything is read,
+// false with the reason on standard error when it cannot be written.
+bool OpenOutput(CliSession& session, AtomicFile& file, const std::string& path)
+{
+    if (const auto refused = file.Open()) {
+        session.Complain(path + ": " + *refused);
         return false;
     }
+    return true;
+}
 
-    ExitCode Commit(CliSession& session, std::span<const std::uint8_t> bytes)
-    {
-        const auto size = qint64(bytes.size());
-        if (file.write(reinterpret_cast<const char*>(bytes.data()), size) == size && file.commit())
-            return ExitCode::Done;
-        session.Complain(path + ": " + ErrorOf(file));
-        return ExitCode::FileRefused;
-    }
-
-private:
-    std::string path;
-    QSaveFile file;  // its temporary file goes when it is not committed
-};
-
-
-// Reads ranges with progress; "Done" or why not printed.
-ExitCode ReadRanges(CliSession& session, FlashReadBack& readBack)
+// Reads ranges with progress; on success the file takes what was read
+// before "Done" is said, so that a file that could not be written says why
+// instead (exit code 3), and an older file stays whole.
+ExitCode ReadInto(CliSession& session, FlashReadBack& readBack, AtomicFile& file, const std::string& path,
+                  const std::function<std::vector<std::uint8_t>()>& contents)
 {
     std::string resultText;
-    return session.RunWithProgress(readBack, resultText);
+    if (const ExitCode code = session.RunWithProgress(readBack, resultText, nullptr, false); code != ExitCode::Done) {
+        session.Say(readBack.ResultText());
+        return code;
+    }
+    if (const auto failed = file.Commit(contents())) {
+        session.Complain(path + ": " + *failed);
+        return ExitCode::FileRefused;
+    }
+    session.Say(readBack.ResultText());
+    return ExitCode::Done;
 }
 
 }  // namespace
@@ -102,21 +95,19 @@ ExitCode ReadFlashCommand(CliSession& session, const CliArguments& arguments)
         session.Complain("read-flash: LENGTH '" + arguments[1] + "' is no length from 1 to 0x1000000 from ADDRESS");
         return ExitCode::Usage;
     }
-    AtomicFile file(arguments[2]);
-    if (!file.Open(session))
+    AtomicFile file(QString::fromLocal8Bit(arguments[2]));
+    if (!OpenOutput(session, file, arguments[2]))
         return ExitCode::FileRefused;
     if (!session.OpenLink())
         return ExitCode::PortUnavailable;
     FlashReadBack readBack(session.context.link, {{*address, *length}});
-    if (const ExitCode code = ReadRanges(session, readBack); code != ExitCode::Done)
-        return code;
-    return file.Commit(session, readBack.Read().front().bytes);
+    return ReadInto(session, readBack, file, arguments[2], [&] { return readBack.Read().front().bytes; });
 }
 
 ExitCode BackupCommand(CliSession& session, const CliArguments& arguments)
 {
-    AtomicFile file(arguments[0]);
-    if (!file.Open(session))
+    AtomicFile file(QString::fromLocal8Bit(arguments[0]));
+    if (!OpenOutput(session, file, arguments[0]))
         return ExitCode::FileRefused;
     if (!session.OpenLink())
         return ExitCode::PortUnavailable;
@@ -127,9 +118,8 @@ ExitCode BackupCommand(CliSession& session, const CliArguments& arguments)
         return ExitCodeOf(refused.refusal);
     }
     FlashReadBack readBack(session.context.link, {{info.userAreaAddress, info.userAreaLength}});
-    if (const ExitCode code = ReadRanges(session, readBack); code != ExitCode::Done)
-        return code;
-    return file.Commit(session, WriteBackup(BackupOf(info, readBack.Read().front().bytes)));
+    return ReadInto(session, readBack, file, arguments[0],
+                    [&] { return WriteBackup(BackupOf(info, readBack.Read().front().bytes)); });
 }
 
 ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments)

@@ -2,12 +2,13 @@
 
 #include "common/FolderPart.h"
 #include "common/Prompts.h"
+#include "files/AtomicFile.h"
 
-#include <QSaveFile>
 
 namespace {
 
 constexpr FileFilter kLogFilter{"Log file (*.log)", "*.log"};
+constexpr const char* kSaveErrorCaption = "Error";
 
 SaveFileQuestion LogDialog(const std::string& initialFolder)
 {
@@ -16,19 +17,6 @@ SaveFileQuestion LogDialog(const std::string& initialFolder)
             .defaultSuffix = "log",
             .initialFolder = initialFolder,
             .replaceWithoutAsking = true};
-}
-
-// Writes the whole text; a short write is followed by the rest, so that a
-// failure is the one the system reports (a full disk), not a count.
-bool WriteAll(QSaveFile& file, std::string_view text)
-{
-    while (!text.empty()) {
-        const qint64 written = file.write(text.data(), qint64(text.size()));
-        if (written <= 0)
-            return false;
-        text.remove_prefix(std::size_t(written));
-    }
-    return true;
 }
 
 }  // namespace
@@ -56,9 +44,11 @@ std::string ConsoleFiles::SaveLog(const std::string& text)
         return {};
     logFolder = FolderPart(*path);
     // Written beside the old file, which it replaces only once it is whole.
-    // Unbuffered, so that no failure waits for commit(), which would not see it.
-    QSaveFile file(QString::fromStdString(*path));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && WriteAll(file, text) && file.commit())
-        return {};
-    return "Log file not saved : " + file.errorString().toLatin1().toStdString();
+    AtomicFile file(QString::fromStdString(*path));
+    auto failed = file.Open();
+    if (!failed)
+        failed = file.Commit({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    if (failed)
+        prompts.Error(kSaveErrorCaption, "Log file not saved : " + *path + ": " + *failed);
+    return {};
 }

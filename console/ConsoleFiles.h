@@ -25,9 +25,11 @@ public:
     std::string LoadSymbols(const std::string& path);
 
     // "save": the log file dialog, then `text` (Latin-1, CR LF lines) written
-    // to the chosen file, an existing one replaced without a question. A write
-    // that fails leaves an existing file as it was and gives "Log file not
-    // saved : " and the reason; otherwise, and when cancelled, empty.
+    // to the chosen file, an existing one replaced whole without a question
+    // (files/AtomicFile.h). A file that cannot be written (a device, a
+    // folder, a full disk) leaves an existing file as it was and is told in
+    // an error box, "Log file not saved : ", the file and the reason; the
+    // console shows nothing of it. Always empty.
     std::string SaveLog(const std::string& text);
 
 private:

@@ -6,6 +6,7 @@
 #include "images/SymbolTable.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using testing::StartsWith;
 
@@ -97,12 +99,28 @@ TEST_F(ConsoleFilesTest, SaveWritesTheTextAsItIsAndReplacesAnOldLog)
     EXPECT_EQ(FileText(path), text);
 }
 
-TEST_F(ConsoleFilesTest, ASaveThatFailsSaysWhyAndLeavesTheOldLogWhole)
+// A save that cannot be done is told in an error box, never in the
+// console, and leaves what was there as it was: a folder that does not
+// exist, a FIFO (never replaced by a plain file), a disk that fills up.
+TEST_F(ConsoleFilesTest, ASaveThatFailsSaysWhyInAnErrorBoxAndLeavesTheOldLogWhole)
 {
-    prompts.AnswerFile(files.Path("no-such-folder/console.log"));
-    const std::string vanished = console.SaveLog("text\r\n");
-    EXPECT_THAT(vanished, StartsWith("Log file not saved : "));
-    EXPECT_GT(vanished.size(), std::string("Log file not saved : ").size());
+    const auto lastError = [this] {
+        EXPECT_EQ(prompts.asked.back().kind, ScriptedPrompts::Kind::Error);
+        return prompts.asked.back().text;
+    };
+    const std::string missing = files.Path("no-such-folder/console.log");
+    prompts.AnswerFile(missing);
+    EXPECT_EQ(console.SaveLog("text\r\n"), "");
+    EXPECT_THAT(lastError(), StartsWith("Log file not saved : " + missing + ": "));
+
+    const std::string fifo = files.Path("fifo.log");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    prompts.AnswerFile(fifo);
+    EXPECT_EQ(console.SaveLog("text\r\n"), "");
+    EXPECT_EQ(lastError(), "Log file not saved : " + fifo + ": not a regular file; give a file name");
+    struct stat status{};
+    ASSERT_EQ(stat(fifo.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
 
     // The disk fills up half-way: files of this process may not grow past 100 bytes.
     const std::string path = files.Put("old.log", FileBytes{'o', 'l', 'd'});
@@ -115,8 +133,10 @@ TEST_F(ConsoleFilesTest, ASaveThatFailsSaysWhyAndLeavesTheOldLogWhole)
     const std::string full = console.SaveLog(std::string(1000, 'n'));
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previous);
-    EXPECT_EQ(full, "Log file not saved : " + qt_error_string(EFBIG).toStdString());
+    EXPECT_EQ(full, "");
+    EXPECT_EQ(lastError(), "Log file not saved : " + path + ": " + qt_error_string(EFBIG).toStdString());
     EXPECT_EQ(FileText(path), "old");
+    EXPECT_EQ(QDir(QString::fromStdString(files.Folder())).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 }  // namespace

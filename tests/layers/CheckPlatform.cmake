@@ -11,6 +11,7 @@ set(platform_files
   app/ui/QuitOnSignal.cpp   # the window's stop signals
   cli/Signals.cpp           # mirelle-cli's stop signals
   cli/Terminal.cpp          # whether a stream is a terminal, its width
+  files/TargetFacts.cpp     # what the system says of a file about to be replaced
   link/LowLatency.cpp       # the serial port's low-latency request
   link/PortPathFacts.cpp    # what the system says of a port's device path
 )

@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 
 struct CliRun {
@@ -17,11 +18,15 @@ struct CliRun {
     std::string err;
 };
 
+// `inChild` runs in the child before mirelle-cli starts (a limit, a umask).
 inline CliRun RunCli(const QStringList& arguments, const QByteArray& input = {},
-                     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+                     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                     const std::function<void()>& inChild = {})
 {
     QProcess cli;
     cli.setProcessEnvironment(environment);
+    if (inChild)
+        cli.setChildProcessModifier(inChild);
     cli.start(QStringLiteral(MIRELLE_CLI_PATH), arguments);
     cli.write(input);
     cli.closeWriteChannel();
@@ -38,9 +43,10 @@ inline CliRun RunCli(const QStringList& arguments, const QByteArray& input = {},
 }
 
 // The same with --port set to the simulator's device.
-inline CliRun RunCli(const SimulatorProcess& sim, QStringList arguments, const QByteArray& input = {})
+inline CliRun RunCli(const SimulatorProcess& sim, QStringList arguments, const QByteArray& input = {},
+                     const std::function<void()>& inChild = {})
 {
     arguments.prepend(QString::fromStdString(sim.device));
     arguments.prepend("--port");
-    return RunCli(arguments, input);
+    return RunCli(arguments, input, QProcessEnvironment::systemEnvironment(), inChild);
 }
