@@ -77,7 +77,7 @@ QJsonObject CheckMembers(FileKind kind, const LoadResult& result, const ToolCont
 ExitCode Ident(CliSession& session, const Arguments&)
 {
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     MachineInfo& info = session.context.machineInfo;
     ReadIdentOnly(session.context.link, info);
     if (info.answered)
@@ -89,7 +89,7 @@ ExitCode Ident(CliSession& session, const Arguments&)
 ExitCode Info(CliSession& session, const Arguments&)
 {
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     MachineInfo& info = session.context.machineInfo;
     ReadMachineInfo(session.context.link, info);
     session.PrintPanel(info);

@@ -9,9 +9,9 @@
 #include <exception>
 
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
-                ErrorStream& errors)
+                ErrorStream& errors, RecordingBackend* recording)
 {
-    CliSession session(commandLine.options, context, in, out, errors);
+    CliSession session(commandLine.options, context, in, out, errors, recording);
     if (!commandLine.error.empty()) {
         session.UsageError(commandLine.error);
         session.EndReport(ExitCode::Usage);
@@ -33,6 +33,7 @@ ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context
     }
     if (StopSignals::Requested())
         code = session.EndAfterStop();
+    code = session.EndRecording(code);
     session.EndReport(code);
     return code;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 class ErrorStream;
+class RecordingBackend;
 struct ToolContext;
 
 // Runs one parsed mirelle-cli command line on the process-wide objects of
@@ -15,5 +16,6 @@ struct ToolContext;
 // `out` gets one JSON object at the end of the run instead of the result
 // lines (JsonReport), also for a usage error once --json was read, a stop
 // ("Aborted") and a port that did not open.
+// `recording`: the port stack's, for --record.
 ExitCode RunCli(const ParsedCommandLine& commandLine, const ToolContext& context, std::FILE* in, std::FILE* out,
-                ErrorStream& errors);
+                ErrorStream& errors, RecordingBackend* recording = nullptr);

@@ -6,7 +6,7 @@
 #include "cli/ProcedureTally.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
-#include "cli/StoppableBackend.h"
+#include "common/ControlText.h"
 #include "common/TextFormat.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
@@ -15,7 +15,6 @@
 #include "link/QtPortBackend.h"
 #include "link/RecordingBackend.h"
 #include "link/Settings.h"
-#include "link/TracingBackend.h"
 #include "procedures/RunProcedure.h"
 
 #include <QString>
@@ -36,27 +35,15 @@ constexpr std::size_t kLineLimit = 64 * 1024;
 
 }  // namespace
 
-std::string EscapedControls(const std::string& latin1)
-{
-    std::string shown;
-    for (const char c : latin1) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0))
-            shown += FormatText("\\x%02X", unsigned(byte));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
 CliSession::CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
-                       ErrorStream& errors)
+                       ErrorStream& errors, RecordingBackend* recording)
     : options(options),
       context(context),
       prompts(options.yes, in, errors.File(), [this](const std::string& utf8Line) { SayUtf8(utf8Line); }),
       in(in),
       out(out),
-      errors(errors)
+      errors(errors),
+      recording(recording)
 {
 }
 
@@ -144,6 +131,13 @@ bool CliSession::OpenLink()
         return false;
     }
     context.portName = portName;
+    if (options.record && recording && !recording->Recording()) {
+        if (const auto refused = recording->Start(*options.record)) {
+            Complain(*refused);
+            linkRefusal = ExitCode::FileRefused;
+            return false;
+        }
+    }
     DeviceLink& link = context.link;
     if (link.OpenPort(ResolvePort(portName)))
         return true;
@@ -217,6 +211,14 @@ ExitCode CliSession::EndAfterStop()
     return ExitCode::Aborted;
 }
 
+void CliSession::StreamJson(const std::string& text)
+{
+    if (StopSignals::Quiet())
+        return;
+    std::fputs(text.c_str(), out);
+    std::fflush(out);
+}
+
 void CliSession::EndReport(ExitCode code)
 {
     if (!options.json || StopSignals::Quiet())
@@ -226,21 +228,26 @@ void CliSession::EndReport(ExitCode code)
     std::fflush(out);
 }
 
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors, std::string* recordError,
-                                            std::function<std::string()> portName)
+ExitCode CliSession::EndRecording(ExitCode code)
 {
-    std::unique_ptr<PortBackend> backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
-    if (options.record) {
-        std::string error;
-        if (auto recording = RecordingBackend::Create(std::move(backend), *options.record, portName, error))
-            backend = std::move(recording);
-        else
-            backend = std::make_unique<StoppableBackend>(std::make_unique<QtPortBackend>());
-        if (recordError)
-            *recordError = error;
-    }
+    if (!recording || !recording->Recording())
+        return code;
+    context.link.ClosePort();
+    recording->Stop();
+    if (recording->Cut().empty())
+        return code;
+    Complain("cannot write the recording " + recording->Path() + " any more: " + recording->Cut()
+             + "; it is cut after event " + std::to_string(recording->Events()));
+    return code == ExitCode::Done ? ExitCode::FileRefused : code;
+}
+
+PortStack CliPortStack(const CliOptions& options, ErrorStream& errors, std::function<std::string()> portName)
+{
+    PortStackOptions stack;
+    stack.stopNow = [] { return StopSignals::Urgent(); };
+    stack.recordable = options.record.has_value();
+    stack.portName = std::move(portName);
     if (options.trace)
-        backend = std::make_unique<TracingBackend>(std::move(backend),
-                                                   [&errors](const std::string& line) { errors.Line(line); });
-    return backend;
+        stack.trace = [&errors](const std::string& line) { errors.Line(line); };
+    return BuildPortStack(std::make_unique<QtPortBackend>(), std::move(stack));
 }

@@ -5,6 +5,7 @@
 #include "cli/ExitCode.h"
 #include "cli/JsonReport.h"
 #include "cli/TerminalPrompts.h"
+#include "link/PortStack.h"
 
 #include <cstdio>
 #include <functional>
@@ -12,13 +13,9 @@
 #include <string>
 
 class ErrorStream;
-class PortBackend;
+class RecordingBackend;
 class Procedure;
 struct MachineInfo;
-
-// A Latin-1 text with its control characters (C0, DEL, C1) written as \x1B:
-// what the machine's fields may hold, shown without acting on the terminal.
-std::string EscapedControls(const std::string& latin1);
 
 // What every command of mirelle-cli works with: the options, the context of
 // the process-wide objects, and the three streams (lines to run on `in`;
@@ -26,8 +23,10 @@ std::string EscapedControls(const std::string& latin1);
 // one writer of standard error).
 class CliSession {
 public:
+    // `recording`: the port stack's recording backend, started with --record
+    // as the port is opened; none without --record.
     CliSession(const CliOptions& options, const ToolContext& context, std::FILE* in, std::FILE* out,
-               ErrorStream& errors);
+               ErrorStream& errors, RecordingBackend* recording = nullptr);
 
     const CliOptions& options;
     ToolContext context;
@@ -63,11 +62,19 @@ public:
 
     // Opens the port given with --port, else the one MIRELLE_PORT names,
     // else the one the tool has stored
-    // ("ComPort"), its device resolved afresh ("Ports/comN"). False, with one
-    // line on `err` telling which port, which device, why and what to do,
-    // when none is selected or it cannot be opened: the command then ends
-    // with ExitCode::PortUnavailable and reads nothing.
+    // ("ComPort"), its device resolved afresh ("Ports/comN"); with --record
+    // the recording starts just before. False, with one line on `err`
+    // telling which port, which device, why and what to do, when none is
+    // selected or it cannot be opened, or why the recording cannot be
+    // written: the command then ends with LinkRefusal() and reads nothing.
     [[nodiscard]] bool OpenLink();
+    // ExitCode::PortUnavailable, or ExitCode::FileRefused for a recording
+    // that could not be written.
+    ExitCode LinkRefusal() const { return linkRefusal; }
+    // The end of a run's recording: the port closed and the end line
+    // written. A recording that was cut on the way is said on standard
+    // error with the event it holds up to; the run's exit code 0 becomes 3.
+    ExitCode EndRecording(ExitCode code);
 
     // Prints the machine information panel for a readout (control bytes
     // escaped); with --json, its fields go into the report.
@@ -91,17 +98,19 @@ public:
     // With --json, prints the report's one object for the run's exit code
     // (nothing after a closed pipe).
     void EndReport(ExitCode code);
+    // Part of the report's object written now (JsonReport::StreamArray),
+    // for a run whose findings are too many to hold.
+    void StreamJson(const std::string& text);
 
 private:
     std::FILE* in;
     std::FILE* out;
     ErrorStream& errors;
+    RecordingBackend* recording;
+    ExitCode linkRefusal = ExitCode::PortUnavailable;
 };
 
-// The port backend the options ask for: the operating system's serial ports,
-// given up at a stop, recorded with --record (`recordError` says why the file
-// cannot be written; the run must then not go on; `portName` tells the name of
+// The port stack the options ask for: the operating system's serial ports,
+// given up at a stop, recordable with --record (`portName` tells the name of
 // the port being opened), traced through `errors` with --trace.
-std::unique_ptr<PortBackend> CliPortBackend(const CliOptions& options, ErrorStream& errors,
-                                            std::string* recordError = nullptr,
-                                            std::function<std::string()> portName = {});
+PortStack CliPortStack(const CliOptions& options, ErrorStream& errors, std::function<std::string()> portName = {});

@@ -210,7 +210,7 @@ ExitCode ConsoleCommand(CliSession& session, const std::vector<std::string>& lin
     // Every line of the console goes to the machine: without a port there is
     // nothing to run them on.
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
 
     TerminalHost host(session);
     Console console(session.context.link, symbols, host);

@@ -1,15 +1,18 @@
 // mirelle-cli decode FILE: a recording of the line (--record) as a readable
-// session, one line an exchange, and a summary.
+// session, one line an exchange, and a summary. The recording is read an
+// event at a time and each line printed as it is complete, so that what the
+// command holds does not grow with the recording.
 #include "cli/CliSession.h"
 #include "cli/CommandHandlers.h"
+#include "common/ControlText.h"
 #include "common/TextFormat.h"
 #include "link/LineDecoding.h"
 #include "link/Recording.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
+#include <functional>
 #include <optional>
 
 namespace {
@@ -19,7 +22,7 @@ namespace {
 struct SessionLine {
     std::int64_t micros = 0;
     std::string event;  // "exchange", "open", "close", "break", "purge", "rts"
-    std::string text;
+    std::string text;   // UTF-8, its control characters escaped
     std::optional<DecodedRequest> request;
     std::vector<std::uint8_t> sent;
     std::vector<std::uint8_t> received;
@@ -30,21 +33,36 @@ struct Summary {
     std::size_t exchanges = 0;
     std::size_t bytesSent = 0;
     std::size_t bytesReceived = 0;
+    std::int64_t firstMicros = 0;
     std::int64_t micros = 0;
-    std::optional<std::size_t> firstFailure;  // index into the lines
+    std::optional<std::string> firstFailure;  // its time and text
 };
 
+std::string Seconds(std::int64_t micros)
+{
+    return FormatText("%lld.%06lld", static_cast<long long>(micros / 1000000), static_cast<long long>(micros % 1000000));
+}
+
+// Turns the events into session lines, each handed on as soon as it is
+// complete: an exchange when the next event that is not a read comes.
 class SessionBuilder {
 public:
+    explicit SessionBuilder(std::function<void(const SessionLine&)> handOn) : handOn(std::move(handOn)) {}
+
     void Take(const LineEvent& event)
     {
+        if (!started) {
+            summary.firstMicros = event.micros;
+            started = true;
+        }
+        summary.micros = event.micros - summary.firstMicros;
         if (event.kind == LineEvent::Kind::Read) {
             summary.bytesReceived += event.bytes.size();
             if (open)
                 open->received.insert(open->received.end(), event.bytes.begin(), event.bytes.end());
             return;
         }
-        End();
+        End(false);
         switch (event.kind) {
         case LineEvent::Kind::Write:
             summary.bytesSent += event.bytes.size();
@@ -55,10 +73,13 @@ public:
                 open->text = " (write failed)";
             return;
         case LineEvent::Kind::Open:
-            Add(event, "open", FormatText("open %s %s %d %s%s", event.name.empty() ? "-" : event.name.c_str(),
-                                          event.device.c_str(), event.settings.baudRate,
-                                          event.settings.parity == Parity::Odd ? "odd" : event.settings.parity == Parity::Even ? "even" : "none",
-                                          event.done ? "" : " failed"));
+            Add(event, "open",
+                FormatText("open %s %s %d %s%s", event.name.empty() ? "-" : EscapedUtf8(event.name).c_str(),
+                           EscapedUtf8(event.device).c_str(), event.settings.baudRate,
+                           event.settings.parity == Parity::Odd    ? "odd"
+                           : event.settings.parity == Parity::Even ? "even"
+                                                                   : "none",
+                           event.done ? "" : " failed"));
             return;
         case LineEvent::Kind::Close: Add(event, "close", "close"); return;
         case LineEvent::Kind::Break:
@@ -69,27 +90,34 @@ public:
         case LineEvent::Kind::Purge:
             summary.bytesReceived += event.bytes.size();
             if (!event.bytes.empty())
-                Add(event, "purge", FormatText("purge discarded %zu bytes: ", event.bytes.size()) + HexBytes(event.bytes));
+                Add(event, "purge",
+                    FormatText("purge discarded %zu bytes: ", event.bytes.size()) + HexBytes(event.bytes));
             return;
         case LineEvent::Kind::Read: return;
         }
     }
 
-    void End()
+    // The exchange still open, at the end of the recording. `cut`: the
+    // recording stops there, so a reply that is missing or short was not
+    // recorded, which says nothing of the machine.
+    void End(bool cut)
     {
         if (!open)
             return;
         SessionLine& line = *open;
         line.reply = DecodeReply(*line.request, line.received);
+        if (cut && line.reply.failure) {
+            line.reply.failure = false;
+            line.reply.text = "(the recording is cut here)";
+        }
         line.text = line.request->text + line.text + (line.reply.text.empty() ? "" : " -> " + line.reply.text);
         ++summary.exchanges;
         if (line.reply.failure && !summary.firstFailure)
-            summary.firstFailure = lines.size();
-        lines.push_back(std::move(line));
+            summary.firstFailure = Seconds(line.micros) + " " + line.text;
+        handOn(line);
         open.reset();
     }
 
-    std::vector<SessionLine> lines;
     Summary summary;
 
 private:
@@ -101,18 +129,12 @@ private:
         line.text = std::move(text);
         return line;
     }
-    void Add(const LineEvent& event, const char* kind, std::string text)
-    {
-        lines.push_back(Line(event, kind, std::move(text)));
-    }
+    void Add(const LineEvent& event, const char* kind, std::string text) { handOn(Line(event, kind, std::move(text))); }
 
+    std::function<void(const SessionLine&)> handOn;
     std::optional<SessionLine> open;
+    bool started = false;
 };
-
-std::string Seconds(std::int64_t micros)
-{
-    return FormatText("%lld.%06lld", static_cast<long long>(micros / 1000000), static_cast<long long>(micros % 1000000));
-}
 
 QJsonObject LineJson(const SessionLine& line)
 {
@@ -143,44 +165,51 @@ QJsonObject LineJson(const SessionLine& line)
 ExitCode DecodeCommand(CliSession& session, const CliArguments& arguments)
 {
     const std::string& path = arguments[0];
-    const Recording recording = ReadRecordingFile(path);
-    SessionBuilder built;
-    for (const LineEvent& event : recording.events)
-        built.Take(event);
-    built.End();
-    Summary& summary = built.summary;
-    if (!recording.events.empty())
-        summary.micros = recording.events.back().micros - recording.events.front().micros;
-    const std::string failure = summary.firstFailure
-        ? Seconds(built.lines[*summary.firstFailure].micros) + " " + built.lines[*summary.firstFailure].text
-        : "none";
-    const ExitCode code = recording.error.empty() ? ExitCode::Done : ExitCode::FileRefused;
-
-    if (session.options.json) {
-        QJsonArray lines;
-        for (const SessionLine& line : built.lines)
-            lines.append(LineJson(line));
-        const QJsonObject summaryJson{{"exchanges", qint64(summary.exchanges)},
-                                      {"bytesSent", qint64(summary.bytesSent)},
-                                      {"bytesReceived", qint64(summary.bytesReceived)},
-                                      {"seconds", Seconds(summary.micros).c_str()},
-                                      {"firstFailure", summary.firstFailure ? QJsonValue(QString::fromStdString(failure))
-                                                                            : QJsonValue()},
-                                      {"cutShort", recording.cutShort}};
-        session.report.Set("exchanges", lines);
-        session.report.Set("summary", summaryJson);
-        session.report.SetResult(recording.error.empty() ? "Done" : recording.error);
-    } else {
-        for (const SessionLine& line : built.lines)
+    const bool json = session.options.json;
+    RecordingReader reader;
+    const bool opened = reader.Open(path);
+    if (json && opened)
+        session.StreamJson(session.report.StreamArray("exchanges"));
+    SessionBuilder built([&](const SessionLine& line) {
+        if (json)
+            session.StreamJson(session.report.StreamItem(LineJson(line)));
+        else
             session.SayUtf8(FormatText("%12s  ", Seconds(line.micros).c_str()) + line.text);
+    });
+    for (LineEvent event; opened && reader.Next(event);)
+        built.Take(event);
+    built.End(reader.CutOff());
+    const Summary& summary = built.summary;
+    const std::optional<std::uint64_t> cutAfter =
+        reader.CutOff() ? std::optional<std::uint64_t>(reader.Events()) : std::nullopt;
+    const std::string& error = reader.Error();
+    const ExitCode code = error.empty() ? ExitCode::Done : ExitCode::FileRefused;
+
+    if (json) {
+        if (!opened)
+            session.report.Set("exchanges", QJsonArray());
+        const QJsonObject summaryJson{
+            {"exchanges", qint64(summary.exchanges)},
+            {"bytesSent", qint64(summary.bytesSent)},
+            {"bytesReceived", qint64(summary.bytesReceived)},
+            {"seconds", Seconds(summary.micros).c_str()},
+            {"firstFailure",
+             summary.firstFailure ? QJsonValue(QString::fromStdString(*summary.firstFailure)) : QJsonValue()},
+            {"cutShort", reader.CutShort()},
+            {"cutAfter", cutAfter ? QJsonValue(qint64(*cutAfter)) : QJsonValue()}};
+        session.report.Set("summary", summaryJson);
+        session.report.SetResult(error.empty() ? "Done" : error);
+    } else {
+        if (cutAfter)
+            session.SayUtf8("recording cut after event " + std::to_string(*cutAfter));
         session.SayUtf8(FormatText("%zu exchanges, %zu bytes sent, %zu bytes received, %s s on the line",
                                    summary.exchanges, summary.bytesSent, summary.bytesReceived,
                                    Seconds(summary.micros).c_str()));
-        session.SayUtf8("first failure: " + failure);
+        session.SayUtf8("first failure: " + summary.firstFailure.value_or("none"));
     }
-    if (recording.cutShort)
+    if (reader.CutShort())
         session.Complain(path + ": the recording ends in the middle of a line; read up to its last whole event");
-    if (!recording.error.empty())
-        session.Complain(path + ": " + recording.error);
+    if (!error.empty())
+        session.Complain(path + ": " + error);
     return code;
 }

@@ -43,7 +43,7 @@ ExitCode LoadStartRun(CliSession& session, FileKind kind, const std::string& pat
     if (!Loaded(session, panel.Load(path)))
         return ExitCode::FileRefused;
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     const ActionStart start = panel.Start();
     if (!start.procedure) {
         session.Say(start.text);

@@ -99,7 +99,7 @@ ExitCode ReadFlashCommand(CliSession& session, const CliArguments& arguments)
     if (!OpenOutput(session, file, arguments[2]))
         return ExitCode::FileRefused;
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     FlashReadBack readBack(session.context.link, {{*address, *length}});
     return ReadInto(session, readBack, file, arguments[2], [&] { return readBack.Read().front().bytes; });
 }
@@ -110,7 +110,7 @@ ExitCode BackupCommand(CliSession& session, const CliArguments& arguments)
     if (!OpenOutput(session, file, arguments[0]))
         return ExitCode::FileRefused;
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     MachineInfo& info = session.context.machineInfo;
     ReadMachineInfo(session.context.link, info);
     if (const ActionStart refused = CheckUserArea(info); refused.refusal != ActionRefusal::None) {
@@ -142,7 +142,7 @@ ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments)
         return ExitCode::Usage;
     }
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     const ToolContext& context = session.context;
     const ActionStart start = StartRestore(context.link, context.machineInfo, *read.backup);
     if (!start.procedure) {

@@ -4,6 +4,8 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace {
 
 // QJsonDocument escapes the C0 controls (\u001b) but leaves DEL and the C1
@@ -58,6 +60,36 @@ void JsonReport::KeepResultLine(const std::string& utf8)
 void JsonReport::KeepDiagnostic(const std::string& line)
 {
     lastDiagnostic = line;
+}
+
+std::string JsonReport::Text(ExitCode code) const
+{
+    std::string text = JsonText(Object(code));
+    if (!streaming)
+        return text;
+    // The rest of the object: its members after the array, without its "{".
+    return std::string(streamed > 0 ? "\n" : "") + "    ],\n" + text.substr(text.find('\n') + 1);
+}
+
+std::string JsonReport::StreamArray(const QString& name)
+{
+    streaming = true;
+    streamed = 0;
+    return "{\n    \"" + name.toStdString() + "\": [\n";
+}
+
+std::string JsonReport::StreamItem(const QJsonObject& item)
+{
+    // The item as QJsonDocument indents it inside the array: 8 more blanks a line.
+    std::string text = JsonText(item);
+    text.pop_back();  // its last line break
+    std::string indented = streamed++ > 0 ? ",\n" : "";
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        indented += "        " + text.substr(at, end - at) + (end < text.size() ? "\n" : "");
+        at = end + 1;
+    }
+    return indented;
 }
 
 QJsonObject JsonReport::Object(ExitCode code) const

@@ -39,11 +39,22 @@ public:
 
     // The object, with `result` and `exitCode`.
     QJsonObject Object(ExitCode code) const;
-    std::string Text(ExitCode code) const { return JsonText(Object(code)); }
+    // Its text; after a streamed array, the rest of the object behind it.
+    std::string Text(ExitCode code) const;
+
+    // An array member written item by item as the run goes (decode's
+    // exchanges: as many as the recording holds), so that the object is
+    // never held whole: the object's first lines up to the array's opening,
+    // then each item's text. The member must sort before every other member
+    // of the object, where QJsonDocument would put it.
+    std::string StreamArray(const QString& name);
+    std::string StreamItem(const QJsonObject& item);
 
 private:
     QJsonObject members;
     std::optional<std::string> result;
     std::vector<std::string> lines;
     std::string lastDiagnostic;
+    bool streaming = false;
+    std::size_t streamed = 0;  // items of the streamed array
 };

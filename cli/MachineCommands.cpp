@@ -5,6 +5,7 @@
 #include "app/readout/MachinePanel.h"
 #include "cli/CliSession.h"
 #include "cli/Signals.h"
+#include "common/ControlText.h"
 #include "common/Prompts.h"
 
 #include <QString>
@@ -123,7 +124,7 @@ ExitCode AfterWrite(CliSession& session, OnceOnlyField field, const FieldWrite& 
         return LostReply(session, field, write.bytes, errors);
     }
     if (portUnavailable)
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     errors.Release();
     if (outcome.stop == FieldWriteStop::NotConfirmed)
         session.Say("Not written");
@@ -191,7 +192,7 @@ ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& 
 ExitCode Power(CliSession& session, std::uint8_t mode)
 {
     if (!session.OpenLink())
-        return ExitCode::PortUnavailable;
+        return session.LinkRefusal();
     const bool acknowledged = MachineControls(session.context).PowerControl(mode);
     session.report.Set("mode", int(mode));
     session.report.Set("acknowledged", acknowledged);

@@ -20,15 +20,11 @@ int main(int argc, char** argv)
     // The one writer of standard error, and the one link of this run over
     // the port backend the options ask for.
     ErrorStream errors(stderr);
-    std::string recordError;
-    DeviceLink link(CliPortBackend(commandLine.options, errors, &recordError, [] { return currentPortName; }));
-    if (!recordError.empty()) {
-        errors.Line("mirelle-cli: " + recordError);
-        return int(ExitCode::FileRefused);
-    }
+    PortStack stack = CliPortStack(commandLine.options, errors, [] { return currentPortName; });
+    DeviceLink link(std::move(stack.backend));
     const ToolContext context = ProcessContext(link);
     try {
-        return int(RunCli(commandLine, context, stdin, stdout, errors));
+        return int(RunCli(commandLine, context, stdin, stdout, errors, stack.recording));
     } catch (const std::exception& error) {
         errors.Line(std::string("mirelle-cli: ") + error.what());
         return int(ExitCode::MachineRefused);

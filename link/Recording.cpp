@@ -212,50 +212,156 @@ std::string FormatLineEvent(const LineEvent& event)
     return line;
 }
 
-Recording ParseRecording(std::string_view text)
+std::string FormatRecordingEnd(std::uint64_t events)
+{
+    return "end " + std::to_string(events);
+}
+
+// Where the lines come from: a file, read a byte at a time through its
+// buffer, or text in memory.
+struct RecordingReader::Source {
+    std::ifstream file;
+    std::string_view text;
+    std::size_t at = 0;
+    bool inMemory = false;
+
+    int Get()
+    {
+        if (inMemory)
+            return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF;
+        return file.rdbuf()->sbumpc();
+    }
+};
+
+RecordingReader::RecordingReader() : source(std::make_unique<Source>()) {}
+RecordingReader::~RecordingReader() = default;
+
+bool RecordingReader::Open(const std::string& path)
+{
+    source->file.open(path, std::ios::binary);
+    if (!source->file)
+        return Fail("cannot read " + path);
+    return ReadHeader();
+}
+
+bool RecordingReader::OpenText(std::string_view text)
+{
+    source->inMemory = true;
+    source->text = text;
+    return ReadHeader();
+}
+
+bool RecordingReader::ReadHeader()
+{
+    std::string header;
+    if (!NextLine(header) && error.empty())
+        return Fail(cutShort ? "line 1: not a recording of the line (\"" + std::string(kRecordingHeader)
+                                   + "\" expected)"
+                             : "the file is empty");
+    if (!error.empty())
+        return false;
+    if (header == kRecordingHeader)
+        version = 2;
+    else if (header == kRecordingHeaderVersion1)
+        version = 1;
+    else
+        return Fail("line 1: not a recording of the line (\"" + std::string(kRecordingHeader) + "\" expected)");
+    return true;
+}
+
+bool RecordingReader::Fail(std::string text)
+{
+    if (error.empty())
+        error = lineNumber > 0 && text.rfind("line ", 0) != 0 ? "line " + std::to_string(lineNumber) + ": " + text
+                                                               : std::move(text);
+    return false;
+}
+
+bool RecordingReader::NextLine(std::string& line)
+{
+    line.clear();
+    bool tooLong = false;
+    for (int c = source->Get();; c = source->Get()) {
+        if (c == EOF) {
+            cutShort = !line.empty() || tooLong;
+            return false;
+        }
+        if (c == '\n')
+            break;
+        if (line.size() < kMaxLine)
+            line += char(c);
+        else
+            tooLong = true;
+    }
+    ++lineNumber;
+    if (tooLong)
+        return Fail("longer than any event (" + std::to_string(kMaxLine) + " bytes)");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+bool RecordingReader::Next(LineEvent& event)
+{
+    if (!error.empty() || version == 0)
+        return false;
+    std::string line;
+    if (!NextLine(line))
+        return false;
+    if (ended)
+        return Fail("an event after the end line");
+    if (version >= 2 && line.rfind("end ", 0) == 0) {
+        std::uint64_t count = 0;
+        if (!ParseNumber(std::string_view(line).substr(4), count))
+            return Fail("an end line needs the count of events");
+        if (count != events)
+            return Fail("the end line counts " + std::to_string(count) + " events, the recording holds "
+                        + std::to_string(events));
+        ended = true;
+        // Nothing may follow it.
+        if (NextLine(line))
+            return Fail("an event after the end line");
+        return false;
+    }
+    event = LineEvent{};
+    if (const std::string why = ParseEvent(line, event); !why.empty())
+        return Fail(why);
+    ++events;
+    return true;
+}
+
+bool RecordingReader::CutOff() const
+{
+    return version >= 2 && !ended && error.empty();
+}
+
+namespace {
+
+Recording ReadAll(RecordingReader& reader, bool opened)
 {
     Recording recording;
-    const std::size_t whole = text.rfind('\n');
-    recording.cutShort = whole == std::string_view::npos ? !text.empty() : whole + 1 < text.size();
-    const std::string_view lines = whole == std::string_view::npos ? std::string_view() : text.substr(0, whole + 1);
-    std::size_t number = 0;
-    for (std::size_t at = 0; at < lines.size();) {
-        const std::size_t end = lines.find('\n', at);
-        std::string_view line = lines.substr(at, end - at);
-        at = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (number == 1) {
-            if (line != kRecordingHeader) {
-                recording.error = "line 1: not a recording of the line (\"" + std::string(kRecordingHeader)
-                    + "\" expected)";
-                return recording;
-            }
-            continue;
-        }
-        LineEvent event;
-        if (const std::string error = ParseEvent(line, event); !error.empty()) {
-            recording.error = "line " + std::to_string(number) + ": " + error;
-            return recording;
-        }
-        recording.events.push_back(std::move(event));
+    if (opened) {
+        for (LineEvent event; reader.Next(event);)
+            recording.events.push_back(std::move(event));
     }
-    if (number == 0 && !recording.cutShort)
-        recording.error = "the file is empty";
-    else if (number == 0)
-        recording.error = "line 1: not a recording of the line (\"" + std::string(kRecordingHeader) + "\" expected)";
+    recording.error = reader.Error();
+    recording.cutShort = reader.CutShort();
+    recording.cutOff = reader.CutOff();
     return recording;
+}
+
+}  // namespace
+
+Recording ParseRecording(std::string_view text)
+{
+    RecordingReader reader;
+    const bool opened = reader.OpenText(text);
+    return ReadAll(reader, opened);
 }
 
 Recording ReadRecordingFile(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        Recording recording;
-        recording.error = "cannot read " + path;
-        return recording;
-    }
-    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    return ParseRecording(text);
+    RecordingReader reader;
+    const bool opened = reader.Open(path);
+    return ReadAll(reader, opened);
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -16,44 +17,88 @@ LineEvent Event(LineEvent::Kind kind, bool done = true)
 
 }  // namespace
 
-std::unique_ptr<RecordingBackend> RecordingBackend::Create(std::unique_ptr<PortBackend> inner, const std::string& path,
-                                                           std::function<std::string()> portName, std::string& error)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || std::fprintf(file, "%s\n", std::string(kRecordingHeader).c_str()) < 0 || std::fflush(file) != 0) {
-        error = "cannot write the recording " + path + ": " + std::strerror(errno);
-        if (file)
-            std::fclose(file);
-        return nullptr;
-    }
-    return std::unique_ptr<RecordingBackend>(new RecordingBackend(std::move(inner), file, std::move(portName)));
-}
-
-RecordingBackend::RecordingBackend(std::unique_ptr<PortBackend> inner, std::FILE* file,
-                                   std::function<std::string()> portName)
-    : ForwardingBackend(std::move(inner)),
-      file(file),
-      portName(std::move(portName)),
-      start(std::chrono::steady_clock::now())
+RecordingBackend::RecordingBackend(std::unique_ptr<PortBackend> inner, std::function<std::string()> portName)
+    : ForwardingBackend(std::move(inner)), portName(std::move(portName))
 {
 }
 
 RecordingBackend::~RecordingBackend()
 {
     Close();
+    Stop();
+}
+
+std::optional<std::string> RecordingBackend::Start(const std::string& recordPath)
+{
+    Stop();
+    path = recordPath;
+    events = 0;
+    cut.clear();
+    start = std::chrono::steady_clock::now();
+    file = std::fopen(path.c_str(), "wb");
+    if (!file || !WriteLine(std::string(kRecordingHeader))) {
+        const std::string reason = file ? cut : std::strerror(errno);
+        if (file)
+            std::fclose(file);
+        file = nullptr;
+        cut.clear();
+        return "cannot write the recording " + path + ": " + reason;
+    }
+    return std::nullopt;
+}
+
+void RecordingBackend::StartAtNextOpen(const std::string& recordPath)
+{
+    startAtOpen = recordPath;
+}
+
+void RecordingBackend::TellTroubleTo(std::function<void(const std::string&)> tell)
+{
+    trouble = std::move(tell);
+}
+
+void RecordingBackend::Stop()
+{
+    if (!file)
+        return;
+    if (cut.empty())
+        WriteLine(FormatRecordingEnd(events));
     std::fclose(file);
+    file = nullptr;
+}
+
+bool RecordingBackend::WriteLine(const std::string& line)
+{
+    if (!cut.empty())
+        return false;
+    errno = 0;
+    if (std::fprintf(file, "%s\n", line.c_str()) < 0 || std::fflush(file) != 0) {
+        cut = errno != 0 ? std::strerror(errno) : "the file could not be written";
+        if (trouble && events > 0)
+            trouble("cannot write the recording " + path + " any more: " + cut + "; it is cut after event "
+                    + std::to_string(events));
+        return false;
+    }
+    return true;
 }
 
 void RecordingBackend::Record(LineEvent event)
 {
+    if (!file || !cut.empty())
+        return;
     event.micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
                        .count();
-    std::fprintf(file, "%s\n", FormatLineEvent(event).c_str());
-    std::fflush(file);
+    if (WriteLine(FormatLineEvent(event)))
+        ++events;
 }
 
 bool RecordingBackend::Open(const std::string& device, const LineSettings& settings)
 {
+    if (startAtOpen) {
+        const std::string recordPath = *std::exchange(startAtOpen, std::nullopt);
+        if (const auto refused = Start(recordPath); refused && trouble)
+            trouble(*refused);
+    }
     const bool opened = Inner().Open(device, settings);
     LineEvent event = Event(LineEvent::Kind::Open, opened);
     event.name = portName ? portName() : std::string();
@@ -93,6 +138,10 @@ std::size_t RecordingBackend::Read(std::span<std::uint8_t> into, std::chrono::mi
 
 void RecordingBackend::PurgeReceive()
 {
+    if (!file) {
+        Inner().PurgeReceive();
+        return;
+    }
     // What has arrived is taken before the purge drops it; a millisecond's
     // read is what it takes the port to hand over what the system holds.
     LineEvent event = Event(LineEvent::Kind::Purge);

@@ -2,6 +2,7 @@
 
 #include "app/readout/MachineInfo.h"
 #include "common/ByteOrder.h"
+#include "common/ControlText.h"
 #include "common/FlashMap.h"
 #include "common/Prompts.h"
 #include "common/TextFormat.h"
@@ -45,12 +46,6 @@ const FieldTexts& Texts(OnceOnlyField field)
 bool Blank(QChar c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// C0 controls, DEL and C1 controls: bytes a terminal acts on instead of showing.
-bool IsControl(char32_t c)
-{
-    return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
 
 // Trailing, then leading blanks, tabs, CR and LF removed.

@@ -8,6 +8,7 @@
 #include "app/ui/QuitOnSignal.h"
 #include "link/DeviceLink.h"
 #include "link/QtPortBackend.h"
+#include "link/PortStack.h"
 #include "link/RecordingBackend.h"
 
 #include <QTimer>
@@ -30,19 +31,6 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // With --record, the one link is this run's own, over a recording backend.
-    std::unique_ptr<DeviceLink> recordedLink;
-    if (options.record) {
-        std::string error;
-        auto recording = RecordingBackend::Create(std::make_unique<QtPortBackend>(), *options.record,
-                                                  [] { return currentPortName; }, error);
-        if (!recording) {
-            std::fprintf(stderr, "mirelle-loader: %s\n", error.c_str());
-            return 1;
-        }
-        recordedLink = std::make_unique<DeviceLink>(std::move(recording));
-    }
-
     // Qt sees no option of the command line: the program takes only its own.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
@@ -50,6 +38,21 @@ int main(int argc, char** argv)
     QuitOnSignal();
     QtPrompts prompts;
     application.SetPrompts(&prompts);
+
+    // With --record, the one link is this run's own, over a recording
+    // backend that starts recording as the port is first opened. What
+    // keeps it from recording is told in the error box, once the exchange
+    // under way is over; the line goes on.
+    std::unique_ptr<DeviceLink> recordedLink;
+    if (options.record) {
+        PortStack stack = BuildPortStack(std::make_unique<QtPortBackend>(),
+                                         {.recordable = true, .portName = [] { return currentPortName; }});
+        stack.recording->StartAtNextOpen(*options.record);
+        stack.recording->TellTroubleTo([&prompts](const std::string& text) {
+            QTimer::singleShot(0, [&prompts, text] { prompts.Error(LoaderApplication::kTitle, text); });
+        });
+        recordedLink = std::make_unique<DeviceLink>(std::move(stack.backend));
+    }
     try {
         // The one link exists before any window.
         const ToolContext context = ProcessContext(recordedLink ? *recordedLink : TheDeviceLink());

@@ -30,8 +30,9 @@ ExitCode RunCommandLine(const std::vector<std::string>& arguments, std::FILE* ou
 {
     const ParsedCommandLine commandLine = ParseCommandLine(arguments);
     ErrorStream errors(err);
-    DeviceLink link(CliPortBackend(commandLine.options, errors));
-    return RunCli(commandLine, ProcessContext(link), stdin, out, errors);
+    PortStack stack = CliPortStack(commandLine.options, errors);
+    DeviceLink link(std::move(stack.backend));
+    return RunCli(commandLine, ProcessContext(link), stdin, out, errors, stack.recording);
 }
 
 // Everything written to a FILE*, as text.

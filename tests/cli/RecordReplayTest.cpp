@@ -14,6 +14,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <regex>
+
+#include <sys/resource.h>
+
 using testing::HasSubstr;
 using testing::Not;
 
@@ -130,4 +135,59 @@ TEST(RecordReplay, DecodeNamesEveryCommandOfAReadoutInOrder)
     const CliRun text = RunCli({"decode", recording});
     EXPECT_THAT(text.out, HasSubstr("  ReadIdentity -> identity 4D520001 000122DA\n"));
     EXPECT_THAT(text.out, HasSubstr("first failure: none\n"));
+}
+
+// A command that never opens the port leaves the file --record names as it
+// was; one that does records into it and ends it with its end line.
+TEST(RecordReplay, OnlyACommandThatOpensThePortTouchesTheRecording)
+{
+    TestFiles files;
+    const QString recording = Q(files.Put("kept.rec", {'k', 'e', 'p', 't'}));
+    const QString other = Q(files.Path("other.rec"));
+    ASSERT_EQ(RunOn({}, {"--record", other, "ident"}).exitCode, 0);
+    for (const QStringList& command :
+         {QStringList{"decode", other}, {"check", Q(kSampleUser)}, {"help"}, {"--version"}, {"--bogus", "info"},
+          {"ports"}, {"set-port"}, {"info", "surplus"}}) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        RunCli(QStringList{"--record", recording} + command);
+        QFile file(recording);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "kept");
+    }
+    ASSERT_EQ(RunOn({}, {"--record", recording, "ident"}).exitCode, 0);
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.startsWith("mirelle-recording 2\n")) << text.toStdString();
+    EXPECT_TRUE(std::regex_search(text.toStdString(), std::regex("\nend [0-9]+\n$"))) << text.toStdString();
+}
+
+// A recording that can no longer be written (here the files of the run may
+// not grow past 600 bytes) leaves the run to its end and its result as it
+// was, says where the recording is cut, exit code 3; decode then says it is
+// cut instead of a "no answer" the machine never gave.
+TEST(RecordReplay, ARecordingCutOnTheWayIsToldByTheRunAndByDecode)
+{
+    TestFiles files;
+    const QString recording = Q(files.Path("cut.rec"));
+    SimulatorProcess sim(QStringList{});
+    ASSERT_FALSE(sim.device.empty());
+    const std::string whole = RunCli(sim, {"info"}).out;
+    const CliRun cut = RunCli(sim, {"--record", recording, "info"}, {}, [] {
+        const rlimit limit{600, 600};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+    });
+    EXPECT_EQ(cut.exitCode, 3);
+    EXPECT_EQ(cut.out, whole);
+    std::smatch events;
+    const std::regex said("mirelle-cli: cannot write the recording .*cut.rec any more: File too large; it is cut "
+                          "after event ([0-9]+)\n");
+    ASSERT_TRUE(std::regex_search(cut.err, events, said)) << cut.err;
+
+    const CliRun decoded = RunCli({"decode", recording});
+    EXPECT_EQ(decoded.exitCode, 0) << decoded.err;
+    EXPECT_THAT(decoded.out, HasSubstr("\nrecording cut after event " + events[1].str() + "\n"));
+    EXPECT_THAT(decoded.out, HasSubstr("first failure: none\n"));
+    EXPECT_THAT(decoded.out, Not(HasSubstr("no answer")));
 }

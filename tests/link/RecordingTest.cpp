@@ -45,8 +45,10 @@ TEST(Recording, EveryEventKindReadsBackAsWritten)
     for (const LineEvent& event : events)
         text += FormatLineEvent(event) + "\n";
 
+    text += FormatRecordingEnd(events.size()) + "\n";
     const Recording recording = ParseRecording(text);
     EXPECT_EQ(recording.error, "");
+    EXPECT_FALSE(recording.cutOff);
     EXPECT_FALSE(recording.cutShort);
     ASSERT_EQ(recording.events.size(), events.size());
     for (std::size_t i = 0; i < events.size(); ++i)
@@ -63,6 +65,7 @@ TEST(Recording, IsReadUpToItsLastWholeEventAndSaysWhichLineIsWrong)
         std::size_t events;
         bool cutShort;
         std::string error;
+        bool cutOff = false;  // a version 2 recording without its end line
     };
     const Case cases[] = {
         {head, 2, false, ""},
@@ -73,7 +76,13 @@ TEST(Recording, IsReadUpToItsLastWholeEventAndSaysWhichLineIsWrong)
         {head + "30 read 1 04 timeout\n", 2, false, "line 4: a read times out exactly"},
         {head + "30 tickle\n", 2, false, "line 4: unknown event 'tickle'"},
         {head + "x write 00\n", 2, false, "line 4: an event starts with its time"},
-        {"mirelle-recording 2\n10 close\n", 0, false, "line 1: not a recording"},
+        {"mirelle-recording 3\n10 close\n", 0, false, "line 1: not a recording"},
+        {"mirelle-recording 2\n10 close\nend 1\n", 1, false, ""},
+        {"mirelle-recording 2\n10 close\n20 close\n", 2, false, "", true},
+        {"mirelle-recording 2\n10 close\n20 clo", 1, true, "", true},
+        {"mirelle-recording 2\n10 close\nend 2\n", 1, false, "line 3: the end line counts 2 events, the recording holds 1"},
+        {"mirelle-recording 2\n10 close\nend 1\n20 close\n", 1, false, "line 4: an event after the end line"},
+        {head + "end 2\n", 2, false, "line 4: an event starts with its time"},  // version 1 has no end line
         {"mirelle-rec", 0, true, "line 1: not a recording"},
         {"", 0, false, "the file is empty"},
     };
@@ -83,5 +92,6 @@ TEST(Recording, IsReadUpToItsLastWholeEventAndSaysWhichLineIsWrong)
         EXPECT_EQ(recording.cutShort, c.cutShort) << c.text;
         EXPECT_EQ(recording.error.substr(0, c.error.size()), c.error) << c.text;
         EXPECT_EQ(recording.error.empty(), c.error.empty()) << c.text;
+        EXPECT_EQ(recording.cutOff, c.cutOff) << c.text;
     }
 }

@@ -122,10 +122,13 @@ TEST_F(EmulFormTest, SaveWritesTheTextWithCrLfAndClearEmptiesIt)
     EXPECT_EQ(memo->toPlainText(), shown + "\n");
     EXPECT_EQ(w.prompts.asked.back().caption, "Save log file");
 
-    // The save cannot be written: said in the console, the old log whole.
-    w.prompts.AnswerFile(folder.filePath("gone/console.log").toStdString());
+    // The save cannot be written: said in the error box, nothing in the console.
+    const std::string gone = folder.filePath("gone/console.log").toStdString();
+    w.prompts.AnswerFile(gone);
     Type("save");
-    EXPECT_THAT(memo->toPlainText().toStdString(), testing::EndsWith("\nsave\nLog file not saved : No such file or directory\n"));
+    EXPECT_THAT(memo->toPlainText().toStdString(), testing::EndsWith("\nsave\n"));
+    EXPECT_EQ(w.prompts.asked.back().kind, ScriptedPrompts::Kind::Error);
+    EXPECT_EQ(w.prompts.asked.back().text, "Log file not saved : " + gone + ": No such file or directory");
 
     Type("clear");
     EXPECT_EQ(memo->toPlainText(), "");

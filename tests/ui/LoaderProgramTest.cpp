@@ -16,11 +16,13 @@
 #include <QFileDialog>
 #include <QProcess>
 #include <QRadioButton>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -173,6 +175,47 @@ TEST(LoaderProgram, StopSignalsEndItAsExitDoes)
         std::uint32_t hard = 0, flash = 0;
         EXPECT_TRUE(link.ReadIdentity(hard, flash));
     }
+}
+
+// --record FILE: the file is touched only once the window opens its port,
+// and a run that ends as Exit does ends the recording with its end line.
+TEST(LoaderProgram, ItsRecordingStartsWithThePortAndEndsWithItsEndLine)
+{
+    SimulatorProcess sim({"--erase-time", "0"});
+    ASSERT_FALSE(sim.device.empty());
+    QTemporaryDir folder;
+    const QString recording = folder.filePath("window.rec");
+    const auto runUntilTerminated = [&](const std::function<bool(const QProcess&)>& ready) {
+        QProcess loader;
+        loader.start(MIRELLE_LOADER_PATH, {"--record", recording});
+        EXPECT_TRUE(loader.waitForStarted());
+        QDeadlineTimer deadline(10000);
+        while (!ready(loader) && !deadline.hasExpired() && !loader.waitForFinished(20)) {
+        }
+        ::kill(pid_t(loader.processId()), SIGTERM);
+        EXPECT_TRUE(loader.waitForFinished(10000));
+        QFile file(recording);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+    };
+    {
+        QFile kept(recording);
+        ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+        kept.write("kept");
+    }
+    // No port stored: nothing opened, nothing recorded; the window up a second.
+    ClearSettings();
+    QDeadlineTimer second(1000);
+    EXPECT_EQ(runUntilTerminated([&](const QProcess&) { return second.hasExpired(); }), "kept");
+
+    StoreSetting("Ports/com2", QString::fromStdString(sim.device));
+    StoreSetting("ComPort", "com2");
+    const QByteArray text = runUntilTerminated([&](const QProcess&) {
+        QFile file(recording);
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains(" open com2 ");
+    });
+    EXPECT_TRUE(text.startsWith("mirelle-recording 2\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains(" close\nend ")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("\n")) << text.toStdString();
 }
 
 }  // namespace

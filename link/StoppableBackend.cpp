@@ -1,19 +1,20 @@
-#include "cli/StoppableBackend.h"
-
-#include "cli/Signals.h"
+#include "link/StoppableBackend.h"
 
 #include <algorithm>
 
-StoppableBackend::StoppableBackend(std::unique_ptr<PortBackend> inner) : ForwardingBackend(std::move(inner)) {}
+StoppableBackend::StoppableBackend(std::unique_ptr<PortBackend> inner, std::function<bool()> stopNow)
+    : ForwardingBackend(std::move(inner)), stopNow(std::move(stopNow))
+{
+}
 
 bool StoppableBackend::Open(const std::string& device, const LineSettings& settings)
 {
-    return !StopSignals::Urgent() && Inner().Open(device, settings);
+    return !stopNow() && Inner().Open(device, settings);
 }
 
 bool StoppableBackend::Write(std::span<const std::uint8_t> bytes)
 {
-    return !StopSignals::Urgent() && Inner().Write(bytes);
+    return !stopNow() && Inner().Write(bytes);
 }
 
 std::size_t StoppableBackend::Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout)
@@ -23,7 +24,7 @@ std::size_t StoppableBackend::Read(std::span<std::uint8_t> into, std::chrono::mi
     std::size_t got = 0;
     // The wait in slices of kPoll. A slice that ends early without the
     // bytes is the inner backend giving up (an error): so does this read.
-    while (got < into.size() && !StopSignals::Urgent()) {
+    while (got < into.size() && !stopNow()) {
         const auto sliceStart = Clock::now();
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - sliceStart);
         const auto slice = std::clamp(left, std::chrono::milliseconds(0), kPoll);
@@ -33,4 +34,3 @@ std::size_t StoppableBackend::Read(std::span<std::uint8_t> into, std::chrono::mi
     }
     return got;
 }
-
