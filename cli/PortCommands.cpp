@@ -1,6 +1,7 @@
 #include "cli/CommandHandlers.h"
 
 #include "cli/CliSession.h"
+#include "common/ControlText.h"
 #include "common/TextFormat.h"
 #include "link/PortName.h"
 #include "link/PortSelection.h"
@@ -34,7 +35,8 @@ void PrintStoredPorts(CliSession& session)
 {
     bool present = false;
     const std::string comPort = StoredText(SettingName::kComPort, present);
-    session.SayUtf8(std::string(SettingName::kComPort) + "\t" + (present ? comPort : "(not set)"));
+    // What an older settings file holds is shown escaped, as any text from outside.
+    session.SayUtf8(std::string(SettingName::kComPort) + "\t" + (present ? EscapedUtf8(comPort) : "(not set)"));
     session.report.Set("comPort", present ? QJsonValue(QString::fromStdString(comPort)) : QJsonValue());
     QJsonObject devices;
     for (int item = 1; item <= PortSelection::kPortCount; ++item) {
@@ -44,7 +46,8 @@ void PrintStoredPorts(CliSession& session)
         if (!present || device.empty())
             continue;
         const std::string resolved = ResolvedDevice(device);
-        session.SayUtf8(name + "\t" + device + (resolved != device ? " -> " + resolved : std::string()));
+        session.SayUtf8(name + "\t" + EscapedUtf8(device)
+                        + (resolved != device ? " -> " + EscapedUtf8(resolved) : std::string()));
         devices.insert(QString::fromStdString(portName), QJsonObject{{"device", QString::fromStdString(device)},
                                                                      {"resolved", QString::fromStdString(resolved)}});
     }
@@ -111,6 +114,9 @@ ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments)
     std::string name = arguments[0];
     if (!PortNumber(name))
         return session.UsageError("'" + name + "' is no port name: give com1 to com8");
+    if (arguments.size() > 1 && HoldsControls(arguments[1]))
+        return session.UsageError("'" + EscapedUtf8(arguments[1])
+                                  + "' is no device path: it holds control characters");
     try {
         if (arguments.size() > 1) {
             // The stable name survives re-plugging and other adapters.

@@ -65,3 +65,16 @@ inline std::string EscapedUtf8(std::string_view bytes)
     }
     return shown;
 }
+
+// Whether UTF-8 bytes hold a control character: C0, DEL, or a C1 one (its
+// two bytes C2 80 .. C2 9F).
+inline bool HoldsControls(std::string_view utf8)
+{
+    for (std::size_t at = 0; at < utf8.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(utf8[at]);
+        const auto next = at + 1 < utf8.size() ? static_cast<unsigned char>(utf8[at + 1]) : 0u;
+        if (byte < 0x20 || byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next < 0xA0))
+            return true;
+    }
+    return false;
+}

@@ -6,6 +6,7 @@
 #include "support/CliProcess.h"
 #include "support/SimulatorProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -643,6 +644,34 @@ TEST_F(CliEndToEndTest, SetPortPreparesAStationThatThenReachesTheMachine)
     const CliRun ident = RunCli({"ident"}, {}, station);
     EXPECT_EQ(ident.exitCode, 0) << ident.err;
     EXPECT_EQ(ident.out, "Hard ident : 4D520001, flash ident : 000122DA\n");
+}
+
+// Texts from outside (a device path given or stored, a recording from the
+// field) never reach the terminal with their control characters.
+TEST(CliEndToEnd, TextsFromOutsideArePrintedEscaped)
+{
+    const QTemporaryDir config;
+    const QProcessEnvironment station = StationEnvironment(config);
+    const CliRun refused = RunCli({"set-port", "com2", "/dev/tty\x1B[2J"}, {}, station);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_THAT(refused.err, HasSubstr("'/dev/tty\\x1B[2J' is no device path: it holds control characters"));
+
+    ASSERT_TRUE(QDir(config.path()).mkpath("Orvane"));
+    QFile settings(config.filePath("Orvane/Quorvex.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nComPort=com3\n[Ports]\ncom3=/dev/x\x1B[2J\n");
+    settings.close();
+    EXPECT_EQ(RunCli({"set-port"}, {}, station).out, "ComPort\tcom3\nPorts/com3\t/dev/x\\x1B[2J\n");
+
+    QFile recording(config.filePath("field.rec"));
+    ASSERT_TRUE(recording.open(QIODevice::WriteOnly));
+    recording.write("mirelle-recording 2\n10 open %1B[2J /dev/%9B1 38400 odd 1 ok\nend 1\n");
+    recording.close();
+    const CliRun decoded = RunCli({"decode", recording.fileName()}, {}, station);
+    EXPECT_EQ(decoded.exitCode, 0);
+    EXPECT_THAT(decoded.out, HasSubstr("open \\x1B[2J /dev/\\x9B1 38400 odd\n"));
+    for (const std::string& out : {refused.err, decoded.out})
+        EXPECT_EQ(out.find('\x1B'), std::string::npos);
 }
 
 TEST_F(CliEndToEndTest, MirellePortGivesThePortWhenNoneIsGiven)
