@@ -170,6 +170,31 @@ std::string TakeOptions(const QCommandLineParser& parser, CliOptions& options)
     return {};
 }
 
+// Whether a line asks for JSON, read word by word without the parser, for
+// a line the parser refuses: --json, --json=..., -j, or a group of short
+// switches holding j (up to a letter that takes a value), before "--".
+bool AsksForJson(const std::vector<std::string>& arguments)
+{
+    for (const std::string& word : arguments) {
+        if (word == "--")
+            return false;
+        if (word == "--json" || word.rfind("--json=", 0) == 0)
+            return true;
+        if (word.size() < 2 || word[0] != '-' || word[1] == '-')
+            continue;
+        for (const char letter : word.substr(1)) {
+            if (letter == 'j')
+                return true;
+            const auto row = std::find_if(kOptions.begin(), kOptions.end(), [letter](const CliOptionRow& option) {
+                return option.shortName[0] == letter && option.shortName[1] == '\0';
+            });
+            if (row == kOptions.end() || *row->valueName)
+                break;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
@@ -178,6 +203,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
     CliOptions& options = parsed.options;
     auto fail = [&](std::string text) {
         parsed.error = std::move(text);
+        options.json = options.json || AsksForJson(arguments);
         return parsed;
     };
 

@@ -39,7 +39,7 @@ CliSession::CliSession(const CliOptions& options, const ToolContext& context, st
                        ErrorStream& errors, RecordingBackend* recording)
     : options(options),
       context(context),
-      prompts(options.yes, in, errors.File(), [this](const std::string& utf8Line) { SayUtf8(utf8Line); }),
+      prompts(options.yes, in, errors, [this](const std::string& utf8Line) { SayUtf8(utf8Line); }),
       in(in),
       out(out),
       errors(errors),
@@ -79,8 +79,11 @@ void CliSession::Complain(const std::string& line)
 {
     if (StopSignals::Requested())
         return;  // what fails after a stop fails because of it
-    if (options.json)
+    if (options.json) {
         report.KeepDiagnostic(line);
+        errors.Line(line, "error");
+        return;
+    }
     errors.Line("mirelle-cli: " + line);
 }
 
@@ -89,7 +92,7 @@ ExitCode CliSession::UsageError(const std::string& line)
     if (StopSignals::Requested())
         return ExitCode::Usage;
     Complain(line);
-    errors.Line("Try 'mirelle-cli --help'.");
+    errors.Line("Try 'mirelle-cli --help'.", "hint");
     return ExitCode::Usage;
 }
 
@@ -248,6 +251,6 @@ PortStack CliPortStack(const CliOptions& options, ErrorStream& errors, std::func
     stack.recordable = options.record.has_value();
     stack.portName = std::move(portName);
     if (options.trace)
-        stack.trace = [&errors](const std::string& line) { errors.Line(line); };
+        stack.trace = [&errors](const std::string& line) { errors.Line(line, "trace"); };
     return BuildPortStack(std::make_unique<QtPortBackend>(), std::move(stack));
 }

@@ -2,6 +2,9 @@
 
 #include "cli/Terminal.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace {
 
 // Back to the start of the line, and everything after the cursor erased.
@@ -23,10 +26,23 @@ std::size_t ErrorStream::StatusWidth() const
     return columns > 1 ? std::size_t(columns - 1) : 79;
 }
 
-void ErrorStream::Line(const std::string& line)
+void ErrorStream::Line(const std::string& line, const char* kind)
 {
+    if (json) {
+        const QJsonObject object{{QLatin1String(kind), QString::fromStdString(line)}};
+        JsonLine(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString());
+        return;
+    }
     ClearStatus();
     std::fprintf(file, "%s\n", line.c_str());
+    DrawStatus();
+    std::fflush(file);
+}
+
+void ErrorStream::JsonLine(const std::string& object)
+{
+    ClearStatus();
+    std::fprintf(file, "%s\n", object.c_str());
     DrawStatus();
     std::fflush(file);
 }

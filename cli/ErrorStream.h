@@ -32,8 +32,16 @@ public:
     // one, so that the cursor never wraps to the next line; 79 when unknown.
     std::size_t StatusWidth() const;
 
-    // A whole line, without its line break.
-    void Line(const std::string& line);
+    // With --json every line of standard error is a JSON object of its own:
+    // the lines below are then written as {"KIND": "line"}.
+    void SetJson(bool json) { this->json = json; }
+    bool Json() const { return json; }
+
+    // A whole line, without its line break; with --json the object
+    // {"KIND": line} (KIND "note", "error", "hint", "trace" ...).
+    void Line(const std::string& line, const char* kind = "note");
+    // A line that is a JSON object already (the progress with --json).
+    void JsonLine(const std::string& object);
     // Text as it stands (a question that the answer follows on the same
     // line). A status line drawn is cleared first and drawn again only by
     // the next Status().
@@ -52,4 +60,5 @@ private:
     Display display;
     std::string status;  // the status line drawn, if any
     bool drawn = false;
+    bool json = false;
 };

@@ -153,7 +153,7 @@ void ProgressDisplay::Show(const std::string& phase, const std::string& unit, st
         if (percent == lastStep)
             return;
         lastStep = percent;
-        errors.Line(ProgressJsonLine(figures));
+        errors.JsonLine(ProgressJsonLine(figures));
         return;
     }
 }

@@ -1,5 +1,6 @@
 #include "cli/TerminalPrompts.h"
 
+#include "cli/ErrorStream.h"
 #include "cli/Signals.h"
 #include "cli/Terminal.h"
 
@@ -7,8 +8,8 @@
 
 #include <utility>
 
-TerminalPrompts::TerminalPrompts(bool yes, std::FILE* in, std::FILE* err, ResultLine say)
-    : yes(yes), in(in), err(err), say(std::move(say))
+TerminalPrompts::TerminalPrompts(bool yes, std::FILE* in, ErrorStream& errors, ResultLine say)
+    : yes(yes), in(in), errors(errors), say(std::move(say))
 {
 }
 
@@ -33,8 +34,10 @@ bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
         return true;
     if (!CanConfirm() || StopSignals::Requested())
         return false;
-    std::fprintf(err, "%s [y/N] ", text.c_str());
-    std::fflush(err);
+    if (errors.Json())
+        errors.Line(text + " [y/N]", "question");
+    else
+        errors.Write(text + " [y/N] ");
     char line[64] = {};
     // A stop while waiting: No.
     if (!StopSignals::WaitForInput(in) || !std::fgets(line, sizeof line, in) || StopSignals::Requested())

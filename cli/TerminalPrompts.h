@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+class ErrorStream;
+
 // The prompts of the command line. A confirmation is given by --yes, or asked
 // on the terminal (only y or yes, in any case, confirms); with neither, the
 // answer is No. An error box's text is a result line, handed to `say`. The
@@ -14,7 +16,8 @@ class TerminalPrompts final : public Prompts {
 public:
     using ResultLine = std::function<void(const std::string& utf8Line)>;
 
-    TerminalPrompts(bool yes, std::FILE* in, std::FILE* err, ResultLine say);
+    // The question is asked through `errors` (with --json as {"question": ...}).
+    TerminalPrompts(bool yes, std::FILE* in, ErrorStream& errors, ResultLine say);
 
     std::optional<std::string> OpenFile(const OpenFileQuestion& question) override;
     std::optional<std::string> SaveFile(const SaveFileQuestion& question) override;
@@ -27,6 +30,6 @@ public:
 private:
     bool yes;
     std::FILE* in;
-    std::FILE* err;
+    ErrorStream& errors;
     ResultLine say;
 };

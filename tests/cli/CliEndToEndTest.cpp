@@ -103,7 +103,7 @@ TEST_F(CliEndToEndTest, ProgressAsPlainLinesJsonLinesOrNothing)
     };
     for (const Case& c : std::vector<Case>{
              {{}, "File is ok : ", 4},
-             {{"--json"}, "File is ok : ", 4},
+             {{"--json"}, "{\"note\":\"File is ok : ", 4},
              {{"--quiet"}, "", 0},
          }) {
         const CliRun download = RunCli(sim, c.options + QStringList{"download", kSamples + "/sample-user.tbu"});

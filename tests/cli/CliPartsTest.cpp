@@ -12,6 +12,8 @@
 #include "link/TracingBackend.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gmock/gmock.h>
@@ -130,6 +132,41 @@ TEST(CliOptionsTest, OptionFormsAndUsageErrors)
         EXPECT_EQ(out.Text(), "");
         EXPECT_EQ(err.Text(), "mirelle-cli: " + c.parsed + "\nTry 'mirelle-cli --help'.\n");
     }
+}
+
+// With --json every path ends in exactly one JSON object on standard
+// output whose exitCode is the exit code, and every line of standard error
+// is a JSON object: the lines the parser refuses too, and --version.
+TEST(CliOptionsTest, JsonGivesOneObjectOnEveryPath)
+{
+    const std::vector<std::vector<std::string>> lines{
+        {"--json", "-Z", "info"},     {"--json", "--bogus", "info"}, {"--json", "info", "--port"},
+        {"--json=1", "info"},         {"-qj", "--bogus"},            {"--json", "--version"},
+        {"--json", "nonsense"},       {"-j", "info", "one", "two"},  {"--json", "--erase-timeout", "x", "info"},
+        {"--json", "--record", "/nonexistent/x.rec", "--port", "/nonexistent/port", "ident"},
+        {"--json", "check", QUORVEX_SAMPLES_DIR "/mainprog.tfs", "--kind", "user"},
+    };
+    for (const auto& line : lines) {
+        std::string shown;
+        for (const auto& word : line)
+            shown += word + " ";
+        SCOPED_TRACE(shown);
+        CapturedStream out, err;
+        const ExitCode code = RunCommandLine(line, out.Get(), err.Get());
+        QJsonParseError error{};
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(out.Text()), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << out.Text();
+        EXPECT_EQ(document.object()["exitCode"].toInt(-1), int(code));
+        for (const QByteArray& errorLine : QByteArray::fromStdString(err.Text()).split('\n')) {
+            if (!errorLine.isEmpty()) {
+                EXPECT_TRUE(QJsonDocument::fromJson(errorLine).isObject()) << errorLine.toStdString();
+            }
+        }
+    }
+    // After "--" a word is an argument, never an option.
+    CapturedStream out, err;
+    EXPECT_EQ(RunCommandLine({"info", "--", "--json"}, out.Get(), err.Get()), ExitCode::Usage);
+    EXPECT_EQ(out.Text(), "");
 }
 
 TEST(CliOptionsTest, CheckRefusesAFileItCannotTellTheKindOf)

@@ -5,6 +5,7 @@
 #include "support/SimulatorProcess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -44,19 +45,47 @@ int WaitForErase(DeviceLink& link)
     return -1;
 }
 
-// Starts mirelle-cli on the device. Run as root, it runs as nobody instead:
-// root may open a device held in exclusive mode, which would hide that mode
-// when a killed tool leaves it behind.
-void StartCli(QProcess& cli, const std::string& device, const QStringList& arguments)
-{
-    QString program = QStringLiteral(MIRELLE_CLI_PATH);
-    QStringList command = QStringList{"--port", QString::fromStdString(device)} + arguments;
-    if (::geteuid() == 0) {
-        command = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", program} + command;
-        program = "setpriv";
+// mirelle-cli and a sample, where the user who runs the tool can reach
+// them. Run as root, the tool runs as nobody instead (root may open a
+// device held in exclusive mode, which would hide that mode when a killed
+// tool leaves it behind), and nobody may not enter the checkout's folders
+// (a home folder of mode 0700, /root): both are copied into a folder of
+// mode 0755 for it.
+class ToolForTheUser {
+public:
+    ToolForTheUser()
+    {
+        if (!root)
+            return;
+        EXPECT_TRUE(folder.isValid());
+        EXPECT_EQ(::chmod(folder.path().toLocal8Bit().constData(), 0755), 0);
+        EXPECT_TRUE(QFile::copy(QStringLiteral(MIRELLE_CLI_PATH), Program()));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(QUORVEX_SAMPLES_DIR "/sample-user.tbu"), SampleUser()));
+        EXPECT_EQ(::chmod(SampleUser().toLocal8Bit().constData(), 0644), 0);
     }
-    cli.start(program, command);
-}
+
+    QString Program() const { return root ? folder.filePath("mirelle-cli") : QStringLiteral(MIRELLE_CLI_PATH); }
+    QString SampleUser() const
+    {
+        return root ? folder.filePath("sample-user.tbu") : QStringLiteral(QUORVEX_SAMPLES_DIR "/sample-user.tbu");
+    }
+
+    // Starts the tool on the device, as nobody when run as root.
+    void Start(QProcess& cli, const std::string& device, const QStringList& arguments) const
+    {
+        QString program = Program();
+        QStringList command = QStringList{"--port", QString::fromStdString(device)} + arguments;
+        if (root) {
+            command = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", program} + command;
+            program = "setpriv";
+        }
+        cli.start(program, command);
+    }
+
+private:
+    const bool root = ::geteuid() == 0;
+    QTemporaryDir folder;
+};
 
 }  // namespace
 
@@ -211,8 +240,9 @@ TEST(SimProcess, AToolKilledHalfWayLeavesTheDeviceToTheNext)
         ASSERT_EQ(::chmod(sim.device.c_str(), 0666), 0);  // for nobody
     }
 
+    const ToolForTheUser tool;
     QProcess download;
-    StartCli(download, sim.device, {"download", QStringLiteral(QUORVEX_SAMPLES_DIR "/sample-user.tbu")});
+    tool.Start(download, sim.device, {"download", tool.SampleUser()});
     download.setReadChannel(QProcess::StandardError);
     QByteArray err;
     while (!err.contains("Erasing...") && download.waitForReadyRead(10000))
@@ -222,7 +252,7 @@ TEST(SimProcess, AToolKilledHalfWayLeavesTheDeviceToTheNext)
     ASSERT_TRUE(download.waitForFinished(5000));
 
     QProcess ident;
-    StartCli(ident, sim.device, {"ident"});
+    tool.Start(ident, sim.device, {"ident"});
     ASSERT_TRUE(ident.waitForFinished(30000));
     EXPECT_EQ(ident.exitCode(), 0) << ident.readAllStandardError().toStdString();
     EXPECT_EQ(ident.readAllStandardOutput().toStdString(), "Hard ident : 4D520001, flash ident : 000122DA\n");
