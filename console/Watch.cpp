@@ -54,8 +54,8 @@ std::string Watch::AddressText() const
 
 void Watch::Read(DeviceLink& link)
 {
-    if (link.OwnedByProcedure())
-        return;  // a wake-up or a request now would go into the procedure's stream
+    if (link.WatchReadsHeld())
+        return;  // a wake-up or a request now would go into a procedure's or the resident loader's stream
     std::array<std::uint32_t, kMaxWords> words{};
     if (!link.ReadMemory(address, space, count, words.data())) {
         light = WatchLight::Red;

@@ -43,8 +43,9 @@ public:
     std::string AddressText() const;
 
     // One tick of the timer: one ReadMemory of all the words. A failed read
-    // only turns the light red. While a procedure owns the link nothing is
-    // sent and nothing changes: the reads go on when it has ended.
+    // only turns the light red. While the link holds watch reads back (a
+    // procedure owns it, the resident loader waits for its stream, RTS is on)
+    // nothing is sent and nothing changes: the reads go on when that ends.
     void Read(DeviceLink& link);
     // The values back to the mode's start value, the value text empty, the
     // light yellow when the timer is enabled.

@@ -41,6 +41,7 @@ DeviceLink::DeviceLink(std::unique_ptr<PortBackend> backend) : port(std::move(ba
 
 bool DeviceLink::OpenPort(const PortAddress& address)
 {
+    loaderWait.End();
     rtsOn = 0;
     lastAddress = address;
     openFailure = {};
@@ -55,12 +56,14 @@ bool DeviceLink::OpenPort(const PortAddress& address)
 
 void DeviceLink::ClosePort()
 {
+    loaderWait.End();
     port.Close();
     state = LinkState::Closed;
 }
 
 void DeviceLink::Select(std::uint16_t code)
 {
+    loaderWait.End();
     selectCode = code;
     if (state == LinkState::NoAnswer || state == LinkState::Ready) {
         state = LinkState::NoAnswer;
@@ -136,6 +139,7 @@ bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::
 
 bool DeviceLink::SendRequest(std::span<const std::uint8_t> payload)
 {
+    loaderWait.End();  // whatever sent the machine there, this job comes after it
     Wake();
     if (state != LinkState::Ready)
         return false;
@@ -263,7 +267,11 @@ bool DeviceLink::PowerControl(std::uint8_t mode)
 {
     Payload request(Command::kFlashClass, Command::kPowerControl, 1);
     request.bytes[3] = mode;
-    return SendRequest(request.bytes) && AwaitAck();
+    if (!SendRequest(request.bytes))
+        return false;
+    if (mode == Command::kToResidentLoader)
+        loaderWait.Begin();  // also when the acknowledgement is lost: the machine may be there
+    return AwaitAck();
 }
 
 DeviceLink& TheDeviceLink()

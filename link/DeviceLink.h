@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LoaderWait.h"
 #include "link/PortDiagnosis.h"
 #include "link/PortName.h"
 #include "link/SerialPort.h"
@@ -9,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 enum class LinkState : std::int32_t {
     Closed = 1,        // no port is open
@@ -42,6 +44,8 @@ constexpr unsigned kMaxProgramCount = 244;
 // Largest count a ReadFlashBlock reply frame can carry (length byte n + 3 <= 255).
 constexpr unsigned kMaxReadFlashCount = 247;
 constexpr std::uint16_t kSelectCode = 0x80A2;
+// The PowerControl mode that sends the machine to its resident loader (0 switches it off).
+constexpr std::uint8_t kToResidentLoader = 1;
 }  // namespace Command
 
 // The one connection to the machine: owns the serial port, keeps the link
@@ -86,8 +90,26 @@ public:
 
     // Whether a procedure has the link to itself (a LinkOwner of it lives):
     // a download or a boot stream is under way, and whatever else uses the
-    // link on a timer of its own (a watch window) sends nothing meanwhile.
+    // link on a timer of its own (a watch window, see WatchReadsHeld) sends
+    // nothing meanwhile.
     bool OwnedByProcedure() const { return procedureOwners != 0; }
+
+    // A PowerControl of kToResidentLoader that went out ("Program loader")
+    // leaves the machine in its resident loader, which takes every byte that
+    // follows as part of the boot stream it waits for. The link counts it as
+    // waiting until the first of: EndLoaderWait (the boot dialog has closed),
+    // another request or wake-up (any job that uses the link), the port opened
+    // or closed, or LoaderWait::kLimit after the request.
+    void EndLoaderWait() { loaderWait.End(); }
+    // The clock the loader's wait is measured on (tests give their own).
+    void UseClock(LoaderWait::Clock clock) { loaderWait.UseClock(std::move(clock)); }
+
+    // Whether a watch window's read must not go out now: while a procedure
+    // owns the link, while the resident loader waits for its stream, and
+    // while the programming-mode line (RTS) is on, the machine being brought
+    // up into that loader. Only the watches ask: every other request goes out
+    // as ever, downloads under RTS too.
+    bool WatchReadsHeld() const { return OwnedByProcedure() || loaderWait.Active() || Rts(); }
 
 private:
     friend class LinkOwner;
@@ -109,6 +131,7 @@ private:
     SerialPort port;
     std::array<std::uint8_t, 255> sendBuffer{};
     unsigned procedureOwners = 0;
+    LoaderWait loaderWait;
 };
 
 // Whoever runs a procedure (its dialog, RunProcedure) holds one while it

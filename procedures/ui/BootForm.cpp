@@ -31,6 +31,7 @@ int TBootForm::Run(Procedure& stream)
     const int result = exec();
     FormClose();
     this->stream = nullptr;
+    stream.Link().EndLoaderWait();  // the resident loader has had its stream, or the user has given up on it
     return result;
 }
 

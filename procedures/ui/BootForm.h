@@ -25,7 +25,9 @@ public:
     explicit TBootForm(QWidget* parent = nullptr);
     ~TBootForm() override;
 
-    // Shows the dialog modally running `stream`; the modal result.
+    // Shows the dialog modally running `stream`; the modal result. The link
+    // is the stream's until the dialog has closed; the resident loader's
+    // wait for a stream ends with it.
     int Run(Procedure& stream);
 
 protected:

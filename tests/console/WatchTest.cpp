@@ -5,6 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
+#include <functional>
+
+using namespace std::chrono_literals;
 using testing::ElementsAre;
 
 namespace {
@@ -77,6 +82,74 @@ TEST(Watch, AReadWhileAProcedureOwnsTheLinkSendsNothing)
     watch.Read(m.link);  // the procedure has ended
     EXPECT_EQ(watch.Light(), WatchLight::Lime);
     EXPECT_EQ(watch.ValueText(), "0x000008 (8)");
+}
+
+// "Program loader" leaves the machine's resident loader waiting for a boot
+// stream, in which anything a watch sent would land: a tick sends nothing,
+// 59 s later too, and the stream reaches the loader whole; the watch reads
+// again from the first of the four ends on.
+TEST(Watch, ReadsAreHeldFromProgramLoaderUntilTheFirstEnd)
+{
+    struct Case {
+        const char* end;
+        std::function<void(ModelLink&, std::chrono::nanoseconds& now)> happen;
+    };
+    for (const Case& c :
+         {Case{"the boot dialog closed", [](ModelLink& m, auto&) { m.link.EndLoaderWait(); }},
+          Case{"another job used the link",
+               [](ModelLink& m, auto&) {
+                   std::uint32_t hardIdent = 0, flashIdent = 0;
+                   m.link.ReadIdentity(hardIdent, flashIdent);
+               }},
+          Case{"the port changed",
+               [](ModelLink& m, auto&) { m.link.OpenPort(PortAddress::OfDevice("/dev/mirelle-model")); }},
+          Case{"60 s passed", [](ModelLink&, std::chrono::nanoseconds& now) { now += 1s; }}}) {
+        SCOPED_TRACE(c.end);
+        ModelLink m;
+        std::chrono::nanoseconds now{};
+        m.link.UseClock([&now] { return now; });
+        m.machine.SetMemoryWord(0, 0x100, 7);
+        Watch watch({.caption = "", .count = 1, .interval = 10, .space = MemorySpace::X, .address = 0x100});
+        ASSERT_TRUE(m.link.PowerControl(Command::kToResidentLoader));
+        now += 59s;
+        watch.Read(m.link);
+        const std::array<std::uint8_t, 6> emptyProgram{0, 0, 0, 0x40, 0, 0};  // no words, run address 0x40
+        ASSERT_TRUE(m.link.RawWrite(emptyProgram));
+        ASSERT_EQ(m.machine.Boots().size(), 1u);
+        EXPECT_EQ(m.machine.Boots()[0].runAddress, 0x40u);
+        EXPECT_EQ(m.machine.Boots()[0].wordCount, 0u);
+        const auto requests = m.machine.RequestCount();
+        watch.Read(m.link);  // the stream itself ends nothing
+        EXPECT_EQ(m.machine.RequestCount(), requests);
+        EXPECT_EQ(watch.ValueText(), "");
+
+        c.happen(m, now);
+        watch.Read(m.link);
+        EXPECT_EQ(watch.ValueText(), "0x000007 (7)");
+    }
+}
+
+// The programming-mode line brings the machine up in its resident loader:
+// while it is on a watch sends nothing, and the requests of the downloads it
+// is there for go out as ever.
+TEST(Watch, TheProgrammingModeLineHoldsOnlyWatchReads)
+{
+    ModelLink m;
+    m.machine.SetMemoryWord(0, 0x100, 7);
+    Watch watch({.caption = "", .count = 1, .interval = 10, .space = MemorySpace::X, .address = 0x100});
+    ASSERT_TRUE(m.link.SetRts(true));
+    const auto requests = m.machine.RequestCount();
+    watch.Read(m.link);
+    EXPECT_EQ(m.machine.RequestCount(), requests);
+    std::uint8_t status = 0xFF;
+    EXPECT_TRUE(m.link.ReadFlashStatus(status));
+    watch.Read(m.link);
+    EXPECT_EQ(m.machine.RequestCount(), requests + 1);
+    EXPECT_EQ(watch.ValueText(), "");
+
+    ASSERT_TRUE(m.link.SetRts(false));
+    watch.Read(m.link);
+    EXPECT_EQ(watch.ValueText(), "0x000007 (7)");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "procedures/ui/BootForm.h"
 #include "WindowsFixture.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QRadioButton>
@@ -162,6 +163,37 @@ TEST_F(MachineControlsTest, AWatchWindowSendsNothingWhileTheBootDialogStreams)
         ASSERT_EQ(w.m.machine.MemoryWord(2, address), word) << std::hex << address;
     }
     const QString program = QString::fromStdString(WatchValueText(w.m.machine.MemoryWord(2, image.runAddress)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return values() == program; }, 2000));
+}
+
+// "Program loader" leaves the resident loader waiting for the boot stream: a
+// watch window polling all along sends nothing into it before the boot dialog
+// nor during it, and reads again once the dialog has closed.
+TEST_F(MachineControlsTest, AWatchWindowSendsNothingFromProgramLoaderToTheBootDialogsClose)
+{
+    ModelWindows w(true);
+    UsePort(w);
+    w.prompts.AnswerFile(QUORVEX_SAMPLES_DIR "/sample-boot.tb");
+    w.Click("LoadBootButton");
+    const BootImage& image = w.objects.bootImage;
+    ASSERT_TRUE(image.loaded);
+    auto* watch = new TWatchForm(&w.Main(), {.caption = "", .count = 1, .interval = 5, .space = MemorySpace::P,
+                                             .address = image.runAddress}, w.m.link);
+    auto values = [watch] { return watch->findChild<QLabel*>("ValueLabel")->text(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return values() == "0x000000 (0)"; }, 2000));
+
+    w.Find<QAction>("ProgramloaderMenu")->trigger();
+    ASSERT_EQ(w.m.machine.CurrentMode(), MachineModel::Mode::ResidentLoader);
+    QSignalSpy ticks(watch->findChild<QTimer*>("Timer1"), &QTimer::timeout);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks.count() >= 3; }, 2000));
+    w.Click("BootButton");
+    ASSERT_EQ(w.windows.boot->result(), TBootForm::Ok);
+    ASSERT_EQ(w.m.machine.Boots().size(), 1u);
+    EXPECT_EQ(w.m.machine.Boots()[0].runAddress, image.runAddress);
+    EXPECT_EQ(w.m.machine.Boots()[0].wordCount, image.endAddress - image.runAddress);
+
+    const QString program = QString::fromStdString(WatchValueText(w.m.machine.MemoryWord(2, image.runAddress)));
+    ASSERT_NE(program, "0x000000 (0)");
     EXPECT_TRUE(QTest::qWaitFor([&] { return values() == program; }, 2000));
 }
 
