@@ -7,7 +7,6 @@
 #include "procedures/FlashDownload.h"
 #include "procedures/FlashReadBack.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 #include <cctype>
@@ -135,14 +134,11 @@ ExitCode BackupCommand(CliSession& session, const CliArguments& arguments)
 ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments)
 {
     const std::string& path = arguments[0];
-    QFile file(QString::fromLocal8Bit(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        session.Complain(path + ": " + ErrorOf(file));
+    const BackupRead read = ReadBackupFile(path);
+    if (read.unreadable) {
+        session.Complain(path + ": " + read.error);
         return ExitCode::FileRefused;
     }
-    const QByteArray bytes = file.readAll();
-    const BackupRead read =
-        ReadBackup({reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())});
     if (!read.backup) {
         session.Say(read.error);
         return ExitCode::FileRefused;

@@ -1,6 +1,8 @@
-// mirelle-cli check on files of 4 GiB and more (sparse: they take no disk
-// space): each is refused with its text, and the process stays small
-// whatever the file's counts and size say.
+// mirelle-cli check and restore on files of 4 GiB and more (sparse: they take
+// no disk space) and on /dev/zero: each is refused with its text, and the
+// process stays small whatever the file's counts and size say.
+#include "images/BackupFile.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -90,6 +92,14 @@ QByteArray Words(std::initializer_list<std::uint32_t> values)
     return bytes;
 }
 
+// The header of a backup whose user area is `length` bytes long.
+QByteArray BackupHeader(std::uint32_t length)
+{
+    const std::vector<std::uint8_t> bytes = WriteBackup(MachineBackup{});
+    QByteArray header(reinterpret_cast<const char*>(bytes.data()), 100);
+    return header + Words({length});
+}
+
 TEST(LargeFiles, AreRefusedInBoundedMemory)
 {
     QTemporaryDir folder;
@@ -114,6 +124,12 @@ TEST(LargeFiles, AreRefusedInBoundedMemory)
         {"check", "erase.tbf", Words({0, 0, 0xFFFFFFFF}), 16 * kGiB + 64, 3,
          "Too many erase vectors : 4294967295 (16777216 at most)\n"},
         {"check", "image.tbf", Words({0, 0, 0, 0xFFFFFFFF}), 4 * kGiB + 64, 3, largeData},
+        {"restore", "zeros.mbk", {}, 4 * kGiB, 3, "Not a usable backup : not a backup file\n"},
+        {"restore", "/dev/zero", {}, 0, 3, "Not a usable backup : not a backup file\n"},
+        {"restore", "largest.mbk", BackupHeader(BackupFile::kMaxUserAreaLength), 4 * kGiB, 3,
+         "Not a usable backup : bytes follow its end\n"},
+        {"restore", "huge.mbk", BackupHeader(0xFFFFFFFF), 4 * kGiB, 3,
+         "Not a usable backup : its user area is larger than any machine's\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command + " " + c.name);
