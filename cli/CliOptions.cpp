@@ -121,8 +121,9 @@ std::string Take(const CliOptionRow& row, const std::string& value, CliOptions& 
             return NeedsText(row);
         break;
     case CliOption::EraseTimeout: {
+        // No erase ends at once: 0 would end every download at its first erase.
         const std::optional<unsigned> seconds = ReadCount(value);
-        if (!seconds)
+        if (!seconds || *seconds == 0)
             return NeedsText(row);
         options.eraseTimeout = std::chrono::seconds(*seconds);
         break;

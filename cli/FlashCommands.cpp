@@ -8,8 +8,6 @@
 #include "procedures/FlashDownload.h"
 #include "procedures/FlashReadBack.h"
 
-#include <QFile>
-
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -34,11 +32,6 @@ std::optional<std::uint32_t> ParseNumber(const std::string& text)
     if (errno != 0 || *end != '\0' || value > 0xFFFFFFFFull)
         return std::nullopt;
     return std::uint32_t(value);
-}
-
-std::string ErrorOf(const QFileDevice& file)
-{
-    return file.errorString().toLocal8Bit().toStdString();
 }
 
 // The file a read goes into: checked and opened before anything is read,
@@ -125,14 +118,11 @@ ExitCode BackupCommand(CliSession& session, const CliArguments& arguments)
 ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments)
 {
     const std::string& path = arguments[0];
-    QFile file(QString::fromLocal8Bit(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        session.Complain(path + ": " + ErrorOf(file));
+    const BackupRead read = ReadBackupFile(path);
+    if (read.unreadable) {
+        session.Complain(path + ": " + read.error);
         return ExitCode::FileRefused;
     }
-    const QByteArray bytes = file.readAll();
-    const BackupRead read =
-        ReadBackup({reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())});
     if (!read.backup) {
         session.Say(read.error);
         return ExitCode::FileRefused;

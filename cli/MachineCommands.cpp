@@ -10,9 +10,6 @@
 
 #include <QString>
 
-#include <algorithm>
-#include <chrono>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -70,59 +67,38 @@ private:
     std::vector<std::pair<std::string, std::string>> held;
 };
 
-// How long the readout after a write whose reply was lost is tried again: a
-// late reply holds back the answers behind it for a while.
-constexpr auto kLostReplyReadout = std::chrono::seconds(2);
-
-// The readout after a write whose reply was lost, again until it reads the
-// factory data, a stop comes or kLostReplyReadout has passed.
-void ReadoutAfterLostReply(CliSession& session)
+// A write sent whose reply was lost: the readout after it tells. The field
+// reads back as sent: done. Something else: the machine holds that. Still
+// blank, or no readout: "No answer".
+ExitCode LostReply(CliSession& session, const FieldWrite& write, HeldErrors& errors)
 {
-    const ToolContext& context = session.context;
-    const auto until = std::chrono::steady_clock::now() + kLostReplyReadout;
-    do {
-        ReadMachineInfo(context.link, context.machineInfo);
-    } while (!(context.machineInfo.answered && context.machineInfo.factoryInfoRead) && !StopSignals::Requested()
-             && std::chrono::steady_clock::now() < until);
-}
-
-// A write sent whose reply was lost (none, late, corrupted or followed by
-// surplus bytes): the readout after it tells. The field reads back as sent:
-// done. Something else: the machine holds that. Still blank, or no readout:
-// "No answer".
-ExitCode LostReply(CliSession& session, OnceOnlyField field, const std::vector<std::uint8_t>& sent,
-                   HeldErrors& errors)
-{
-    const MachineInfo& info = session.context.machineInfo;
-    const bool serial = field == OnceOnlyField::SerialNumber;
-    const bool written = serial ? info.serialWritten : info.nameWritten;
-    if (!info.answered || !info.factoryInfoRead || !written) {
+    const LostReplyOutcome outcome = MachineControls(session.context)
+                                         .ReadBackLostReply(write, ProcedureClock::Steady(),
+                                                            [] { return StopSignals::Requested(); });
+    switch (outcome.verdict) {
+    case LostReplyVerdict::NoAnswer:
         errors.Release();
         return ExitCode::NoAnswer;
-    }
-    const std::span<const std::uint8_t> held = serial ? std::span<const std::uint8_t>(info.serialNumber)
-                                                      : std::span<const std::uint8_t>(info.machineName);
-    const char* name = serial ? "Serial number" : "Machine name";
-    if (std::ranges::equal(held, sent)) {
+    case LostReplyVerdict::AsWritten:
         session.Say("Done");
-        session.Say(std::string("The reply to the write was lost : ") + name + " reads back as written");
+        session.Say(outcome.text);
         return ExitCode::Done;
+    case LostReplyVerdict::NotAsWritten:
+        break;
     }
-    session.Say(std::string("The reply to the write was lost : ") + name + " reads back as '"
-                + EscapedControls(FieldText(held.data(), held.size())) + "', not as written");
+    // The machine's bytes may hold control characters: shown escaped.
+    session.Say(EscapedControls(outcome.text));
     return ExitCode::MachineRefused;
 }
 
 // What became of a write once it was sent or refused: the lines to say, the
 // readout after it, the exit code.
-ExitCode AfterWrite(CliSession& session, OnceOnlyField field, const FieldWrite& write,
-                    const FieldWriteOutcome& outcome, HeldErrors& errors, bool portUnavailable)
+ExitCode AfterWrite(CliSession& session, const FieldWrite& write, const FieldWriteOutcome& outcome,
+                    HeldErrors& errors, bool portUnavailable)
 {
     const ToolContext& context = session.context;
-    if (outcome.Sent() && outcome.result == WriteResult::NoAnswer) {
-        ReadoutAfterLostReply(session);
-        return LostReply(session, field, write.bytes, errors);
-    }
+    if (outcome.Sent() && outcome.result == WriteResult::NoAnswer)
+        return LostReply(session, write, errors);
     if (portUnavailable)
         return session.LinkRefusal();
     errors.Release();
@@ -184,7 +160,7 @@ ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& 
     const FieldWrite write = OnceOnlyWrite(field, QString::fromLocal8Bit(argument));
     HeldErrors errors(session.prompts);
     const FieldWriteOutcome outcome = MachineControls(context).Write(write, errors, readoutFirst);
-    const ExitCode code = AfterWrite(session, field, write, outcome, errors, portUnavailable);
+    const ExitCode code = AfterWrite(session, write, outcome, errors, portUnavailable);
     ReportWrite(session, field, write, outcome);
     return code;
 }

@@ -3,9 +3,11 @@
 #include "common/ByteOrder.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -14,6 +16,7 @@ constexpr std::size_t kChecksumSize = 32;  // SHA-256
 
 // The fixed header after the magic and the version, in this order.
 constexpr std::size_t kHeaderSize = 8 + 2 + 4 * 12 + 9 + 33 + 4;
+static_assert(BackupFile::kMaxFileSize == kHeaderSize + BackupFile::kMaxUserAreaLength + kChecksumSize);
 
 QByteArray Sha256(std::span<const std::uint8_t> bytes)
 {
@@ -64,6 +67,42 @@ private:
 BackupRead Refused(std::string why)
 {
     return {std::nullopt, "Not a usable backup : " + why};
+}
+
+BackupRead Unreadable(const QIODevice& device)
+{
+    return {std::nullopt, device.errorString().toLocal8Bit().toStdString(), true};
+}
+
+// The whole size of the file that begins with `head`, as its header announces
+// it; nothing when the head is no header of a backup this tool reads, or not
+// all of one.
+std::optional<std::size_t> AnnouncedSize(std::span<const std::uint8_t> head)
+{
+    if (head.size() < kHeaderSize || !std::equal(kMagic.begin(), kMagic.end(), head.begin()))
+        return std::nullopt;
+    Reader reader(head.data() + kMagic.size());
+    if (reader.U16() != BackupFile::kVersion)
+        return std::nullopt;
+    const std::uint32_t length = ByteOrder::Le32(head.data() + kHeaderSize - 4);
+    if (length > BackupFile::kMaxUserAreaLength)
+        return std::nullopt;
+    return kHeaderSize + length + kChecksumSize;
+}
+
+// Reads from `device` until `bytes` holds `size` bytes or the device ends;
+// false when a read fails.
+bool ReadUpTo(QIODevice& device, std::vector<std::uint8_t>& bytes, std::size_t size)
+{
+    while (bytes.size() < size) {
+        const std::size_t had = bytes.size();
+        bytes.resize(size);
+        const qint64 got = device.read(reinterpret_cast<char*>(bytes.data() + had), qint64(size - had));
+        bytes.resize(had + std::size_t(std::max<qint64>(got, 0)));
+        if (got <= 0)
+            return got == 0;
+    }
+    return true;
 }
 
 }  // namespace
@@ -125,4 +164,25 @@ BackupRead ReadBackup(std::span<const std::uint8_t> bytes)
         return Refused("its user area's length does not match its header");
     backup.userArea.assign(body.begin() + std::ptrdiff_t(kHeaderSize), body.end());
     return {std::move(backup), {}};
+}
+
+BackupRead ReadBackup(QIODevice& device)
+{
+    // The header and a checksum's length first: ReadBackup refuses these bytes
+    // as it would the whole file, unless the header announces a backup.
+    std::vector<std::uint8_t> bytes;
+    if (!ReadUpTo(device, bytes, kHeaderSize + kChecksumSize))
+        return Unreadable(device);
+    if (const auto size = AnnouncedSize(bytes); size && !ReadUpTo(device, bytes, *size + 1))
+        return Unreadable(device);
+    return ReadBackup(bytes);
+}
+
+BackupRead ReadBackupFile(const std::string& path)
+{
+    QFile file(QString::fromLocal8Bit(path));
+    // Unbuffered: a buffer would read ahead of what the header allows.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Unreadable(file);
+    return ReadBackup(file);
 }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+class QIODevice;
 
 // A machine's user area kept in a file, with what the readout found in the
 // machine when it was taken (doc/backup-format.md).
@@ -31,6 +34,8 @@ namespace BackupFile {
 constexpr std::uint16_t kVersion = 1;
 // A user area larger than this is no machine's: a file that says so is refused.
 constexpr std::uint32_t kMaxUserAreaLength = 0x1000000;
+// The largest backup: its header, the largest user area, its checksum.
+constexpr std::size_t kMaxFileSize = 104 + kMaxUserAreaLength + 32;
 }  // namespace BackupFile
 
 // The file's bytes: header, user area, checksum.
@@ -40,9 +45,23 @@ std::vector<std::uint8_t> WriteBackup(const MachineBackup& backup);
 struct BackupRead {
     std::optional<MachineBackup> backup;
     std::string error;  // empty when read
+    // The file could not be opened or read: `error` is the system's reason
+    // ("No such file or directory"), not a refusal of its contents.
+    bool unreadable = false;
 };
 
 // Refuses, with a text saying why, a file that is not a backup, one of
 // another format version, one cut short or with bytes after its end, and one
 // whose checksum does not match its contents.
 BackupRead ReadBackup(std::span<const std::uint8_t> bytes);
+
+// The same for the bytes `device` (open for reading, unbuffered) gives,
+// never reading more of them than the header read first allows: at most
+// BackupFile::kMaxFileSize and one byte more, to see bytes after the end. A
+// file of any size, or a device without end (/dev/zero), is refused as
+// ReadBackup refuses its first bytes. A read that fails: `unreadable`.
+BackupRead ReadBackup(QIODevice& device);
+
+// ReadBackup of the file at `path` (as the system names it); a file that
+// cannot be opened or read: `unreadable`.
+BackupRead ReadBackupFile(const std::string& path);

@@ -28,7 +28,8 @@ void LoadFactory(FileReader& file, bool opened, FactoryImage& image)
         image.hardIdent = file.U32();
         image.flashIdent = file.U32();
         image.eraseVectorCount = file.U32();
-        file.Table(image.eraseVectors, image.eraseVectorCount);
+        file.Table(image.eraseVectors, image.eraseVectorCount,
+                   {FactoryImage::kMaxEraseVectors, "erase vectors"});
         image.imageLength = file.U32();
         file.Block(image.image, image.imageLength, FactoryImage::kMaxImageLength);
         file.Close();

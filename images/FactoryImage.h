@@ -13,12 +13,15 @@
 //
 // File layout, 32-bit little-endian fields:
 //   hard ident, flash ident, N, N erase vectors, M, M image bytes.
-// Bytes after the image are ignored. An image that would run past the
-// machine's 24-bit addresses is refused before anything is allocated for it.
+// Bytes after the image are ignored. More erase vectors than the machine has
+// addresses, and an image that would run past its 24-bit addresses, are
+// refused as soon as their count is read, before anything is allocated.
 struct FactoryImage {
     static constexpr std::uint32_t kFlashAddress = FlashMap::kFactoryAreaAddress;  // where image[0] goes
     // From kFlashAddress to the last 24-bit address, 0xFFFFFF.
     static constexpr std::uint32_t kMaxImageLength = 0x1000000 - kFlashAddress;
+    // One for each 24-bit address: more repeat one.
+    static constexpr std::uint32_t kMaxEraseVectors = 0x1000000;
 
     std::uint32_t hardIdent = 0;
     std::uint32_t flashIdent = 0;

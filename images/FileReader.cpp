@@ -141,10 +141,12 @@ std::uint32_t FileReader::U32()
     return ByteOrder::Le32(bytes.data());
 }
 
-void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count)
+void FileReader::Table(std::vector<std::uint32_t>& table, std::uint32_t count, CountLimit limit)
 {
     std::vector<std::uint32_t>().swap(table);
     Require(std::uint64_t(count) * 4);
+    if (count > limit.most)
+        throw LoadError(FormatText("Too many %s : %u (%u at most)", limit.what, count, limit.most));
     Allocate(table, count);
     std::array<std::uint8_t, 4096> chunk;
     for (std::size_t done = 0; done < count;) {

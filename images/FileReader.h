@@ -22,6 +22,13 @@ public:
 inline constexpr const char* kUnableToOpen = "Unable to open file";
 inline constexpr const char* kUnexpectedEnd = "Unexpected end of file";
 
+// The most entries a table of a file can have for the machine to take it,
+// and what its entries are called in the refusal ("zones").
+struct CountLimit {
+    std::uint32_t most;
+    const char* what;
+};
+
 // Reads a regular file (or bytes in memory) front to back and knows how many
 // bytes are left, so that a count taken from the file is compared with what
 // the file can still hold before anything is allocated for it. Every read that
@@ -49,10 +56,12 @@ public:
     bool TryBytes(std::uint8_t* into, std::size_t count);
 
     // Releases the old contents of `table`, then reads `count` 32-bit values
-    // into it. A count larger than the rest of the file allocates nothing. An
-    // allocation that fails raises LoadError("File too large for this
-    // computer : ...").
-    void Table(std::vector<std::uint32_t>& table, std::uint32_t count);
+    // into it. A count larger than the rest of the file allocates nothing. A
+    // count that the rest of the file holds but that is more than
+    // `limit.most` raises LoadError("Too many zones : 81 (80 at most)") and
+    // allocates nothing either. An allocation that fails raises
+    // LoadError("File too large for this computer : ...").
+    void Table(std::vector<std::uint32_t>& table, std::uint32_t count, CountLimit limit);
     // The same for `count` bytes. A count that the rest of the file holds but
     // that is more than `addressable`, the bytes the machine can take, raises
     // LoadError("File too large : ..., more than the machine can address")

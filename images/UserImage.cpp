@@ -13,10 +13,6 @@ constexpr std::uint64_t kMaxDataLength = 0xFFFFFFFF;
 // soundly. `total` is the exact sum of the zone sizes.
 void CheckDownloadable(const UserImage& image, std::uint64_t total)
 {
-    // The zone table goes to flash in one block; more zones than fit would
-    // only fail after the whole user area has been erased and rewritten.
-    if (image.zoneCount > UserImage::kMaxZones)
-        throw LoadError(FormatText("Too many zones : %u (%u at most)", image.zoneCount, UserImage::kMaxZones));
     // A wrapped total would make the zone table point at the wrong places.
     if (total > kMaxDataLength)
         throw LoadError(FormatText("Program too large : %llu bytes (%llu at most)",
@@ -93,9 +89,11 @@ void LoadUser(FileReader& file, bool opened, UserImage& image)
         image.hardware = file.U32();
         image.softwareVersion = file.U32();
         image.zoneCount = file.U32();
-        file.Table(image.zoneSizes, image.zoneCount);
+        // The zone table goes to flash in one block; more zones than fit would
+        // only fail after the whole user area has been erased and rewritten.
+        file.Table(image.zoneSizes, image.zoneCount, {UserImage::kMaxZones, "zones"});
         image.vectorCount = file.U32();
-        file.Table(image.vectors, image.vectorCount);
+        file.Table(image.vectors, image.vectorCount, {UserImage::kMaxVectors, "vectors"});
         const std::uint64_t total = std::accumulate(image.zoneSizes.begin(), image.zoneSizes.end(), std::uint64_t(0));
         image.dataLength = std::uint32_t(total);
         file.Block(image.data, image.dataLength, UserImage::kMaxAddressableData);

@@ -18,8 +18,9 @@
 // the checksum are ignored.
 //
 // On top of the format, a load refuses a program that cannot be downloaded
-// soundly: more data than the machine's 24-bit addresses reach (refused before
-// anything is allocated for it), more than kMaxZones zones, zone sizes summing
+// soundly: more than kMaxZones zones, more than kMaxVectors vectors or more
+// data than the machine's 24-bit addresses reach (each refused as soon as its
+// count is read, before anything is allocated for it), zone sizes summing
 // past 32 bits, no data byte, or a vector whose three bytes do not lie inside
 // the data.
 struct UserImage {
@@ -29,6 +30,9 @@ struct UserImage {
     static constexpr std::uint32_t kNoAddress = FlashMap::kErasedWord;
     // The whole 24-bit address space: no user area can hold more data.
     static constexpr std::uint32_t kMaxAddressableData = 0x1000000;
+    // The relocation rewrites the three bytes at each vector: vectors that
+    // do not share bytes fit that many times into the largest data.
+    static constexpr std::uint32_t kMaxVectors = kMaxAddressableData / 3;
 
     // Bytes of the zone table for `zoneCount` zones: one 3-byte entry per
     // zone and the end marker. The program's data follows it in flash.

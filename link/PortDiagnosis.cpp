@@ -1,5 +1,7 @@
 #include "link/PortDiagnosis.h"
 
+#include "link/PortName.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -53,8 +55,8 @@ PortDiagnosis ClassifyPortFailure(const PortPathFacts& facts, const std::string&
 {
     if (!facts.exists)
         return {PortTrouble::NoDevice, "No such device", "is the adapter plugged in? " + PresentList(present)};
-    if (!facts.characterDevice) {
-        const char* what = facts.directory ? "a directory" : "a file";
+    if (!facts.characterDevice || facts.noTerminal) {
+        const char* what = facts.noTerminal ? "a device of another kind" : facts.directory ? "a directory" : "a file";
         return {PortTrouble::NotADevice, std::string("Not a serial port (") + what + ")",
                 "choose the port's device again: " + PresentList(present)};
     }
@@ -75,8 +77,8 @@ PortDiagnosis ClassifyPortFailure(const PortPathFacts& facts, const std::string&
 
 PortDiagnosis DiagnosePortFailure(const std::string& device, const std::string& systemError)
 {
-    const PortPathFacts facts = ExaminePortPath(device);
-    const bool needsList = !facts.exists || !facts.characterDevice;
+    const PortPathFacts facts = ExaminePortPath(SystemDevicePath(device));
+    const bool needsList = !facts.exists || !facts.characterDevice || facts.noTerminal;
     return ClassifyPortFailure(facts, systemError, needsList ? ListSerialPorts() : std::vector<SerialPortEntry>{});
 }
 

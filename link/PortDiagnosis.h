@@ -14,7 +14,7 @@
 enum class PortTrouble {
     None,
     NoDevice,      // nothing at the path: not plugged in, or another name
-    NotADevice,    // a directory, a regular file: no serial port
+    NotADevice,    // a directory, a regular file, a device of another kind: no serial port
     NoPermission,  // the user may not read and write it
     Busy,          // another program holds it
     Other,         // what the system said, as it said it
@@ -38,13 +38,15 @@ struct PortLockHolder {
 struct PortPathFacts {
     bool exists = false;           // its links followed
     bool characterDevice = false;
+    bool noTerminal = false;       // a character device that is no terminal: /dev/null, /dev/zero
     bool directory = false;
     bool readWrite = false;        // this user may read and write it
     std::string group;             // the group that owns it
     std::optional<PortLockHolder> lockHolder;  // a live program holds its lock file
 };
 
-// The facts of `device` on this system.
+// The facts of `device` on this system (the path the system opens it by:
+// SystemDevicePath).
 PortPathFacts ExaminePortPath(const std::string& device);
 
 // The diagnosis for a port that did not open: `systemError` is what the open

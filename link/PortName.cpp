@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 std::optional<int> PortNumber(const std::string& portName)
 {
@@ -25,7 +27,12 @@ std::string SystemDevicePath(const std::string& device)
 #ifdef _WIN32
     return WindowsDevicePath(device);
 #else
-    return device;
+    // Qt opens a path that begins with none of "/", "./" and "../" in /dev.
+    if (device.empty() || device.starts_with('/') || device.starts_with("./") || device.starts_with("../"))
+        return device;
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(std::filesystem::path(device), error);
+    return std::filesystem::exists(status) ? "./" + device : device;
 #endif
 }
 

@@ -15,8 +15,11 @@ std::string DefaultPortDevice(int number);
 // other name as it stands. Pure text, the same on every system.
 std::string WindowsDevicePath(const std::string& device);
 
-// The path the system opens `device` by: WindowsDevicePath on Windows, the
-// device as it stands elsewhere.
+// The path the system opens `device` by: WindowsDevicePath on Windows.
+// Elsewhere the device as it stands, but for a relative path that names
+// something in the working folder: Qt would look for "cl.lnk" in /dev, so it
+// is given as "./cl.lnk". A name that names nothing there ("ttyUSB0") stands
+// as it is, for Qt to open in /dev.
 std::string SystemDevicePath(const std::string& device);
 
 // A port as the tool names it ("com1" .. "com8", or a device path given as it

@@ -33,6 +33,7 @@ PortPathFacts ExaminePortPath(const std::string& device)
 
 #else
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 
@@ -41,9 +42,34 @@ PortPathFacts ExaminePortPath(const std::string& device)
 #include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
+
+// Whether the character device numbered `number` is a terminal, as the
+// system's list of terminal drivers tells (/proc/tty/drivers: a line a driver,
+// its name, node, major number, minor number or range, type); true where the
+// system keeps no such list.
+bool IsTerminal(dev_t number)
+{
+    QFile drivers(QStringLiteral("/proc/tty/drivers"));
+    if (!drivers.open(QIODevice::ReadOnly))
+        return true;
+    // Read to its end line by line: the file's size reads 0, as every file in /proc.
+    for (QByteArray line; !(line = drivers.readLine()).isEmpty();) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 4 || fields[2].toUInt() != major(number))
+            continue;
+        const QList<QByteArray> minors = fields[3].split('-');
+        bool low = false, high = false;
+        const unsigned first = minors.front().toUInt(&low);
+        const unsigned last = minors.back().toUInt(&high);
+        if (low && high && first <= minor(number) && minor(number) <= last)
+            return true;
+    }
+    return false;
+}
 
 std::optional<PortLockHolder> LiveLockHolder(const std::string& device)
 {
@@ -78,6 +104,7 @@ PortPathFacts ExaminePortPath(const std::string& device)
     facts.readWrite = ::access(device.c_str(), R_OK | W_OK) == 0;
     if (const group* owner = ::getgrgid(status.st_gid))
         facts.group = owner->gr_name;
+    facts.noTerminal = facts.characterDevice && !IsTerminal(status.st_rdev);
     if (facts.characterDevice)
         facts.lockHolder = LiveLockHolder(device);
     return facts;

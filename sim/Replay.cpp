@@ -27,6 +27,21 @@ bool IsRequest(const LineEvent& event)
 
 }  // namespace
 
+Recording ReadReplayFile(const std::string& path)
+{
+    Recording recording = ReadRecordingFile(path);
+    const auto beyond = std::find_if(recording.events.begin(), recording.events.end(),
+                                     [](const LineEvent& event) { return event.micros > kLatestReplayMicros; });
+    if (beyond != recording.events.end()) {
+        // The first line names the format; each event stands on a line of its own after it.
+        const auto line = std::size_t(beyond - recording.events.begin()) + 2;
+        recording.error = FormatText("line %zu: its time is beyond the simulator's clock (%lld microseconds at most)",
+                                     line, static_cast<long long>(kLatestReplayMicros));
+        recording.events.erase(beyond, recording.events.end());
+    }
+    return recording;
+}
+
 ReplayPeer::ReplayPeer(std::vector<LineEvent> events, bool fast, std::FILE* notes)
     : events(std::move(events)), fast(fast), notes(notes)
 {
@@ -56,7 +71,8 @@ void ReplayPeer::ServeAnswers(std::optional<std::size_t> base)
         const std::int64_t endedAt = event.done ? event.micros : events[cursor - 1].micros;
         const auto delay = fast ? SimTime::zero()
                                 : SimTime(std::chrono::microseconds(std::max<std::int64_t>(0, endedAt - events[*base].micros)));
-        output.push_back({now + delay, event.bytes});
+        // Both within the clock, but a delay near its end may not be added to the time now.
+        output.push_back({delay > SimTime::max() - now ? SimTime::max() : now + delay, event.bytes});
     }
     std::fflush(notes);
 }

@@ -5,10 +5,19 @@
 
 #include <cstdio>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+// The latest recorded time, in microseconds, that the simulator's clock
+// (nanoseconds in a signed 64-bit number) holds.
+constexpr std::int64_t kLatestReplayMicros = std::numeric_limits<SimTime::rep>::max() / 1000;
+
+// ReadRecordingFile, with a time beyond kLatestReplayMicros taken as a
+// malformed line: the events before it kept, its line named in `error`.
+Recording ReadReplayFile(const std::string& path);
 
 // The machine of a recording (--record), served again: each request the tool
 // sends is compared with the next one recorded, and when it matches, what the

@@ -427,7 +427,7 @@ void Command(const std::string& line, MachineModel& machine, const Options& opti
 
 ReplayPeer LoadReplay(const Options& options)
 {
-    Recording recording = ReadRecordingFile(options.replayFile);
+    Recording recording = ReadReplayFile(options.replayFile);
     if (recording.events.empty() && !recording.error.empty()) {
         std::fprintf(stderr, "mirelle-sim: %s: %s\n", options.replayFile.c_str(), recording.error.c_str());
         std::exit(1);

@@ -1,6 +1,7 @@
 #include "app/panels/MachineWrites.h"
 
 #include "app/readout/MachineInfo.h"
+#include "app/readout/MachinePanel.h"
 #include "common/ByteOrder.h"
 #include "common/ControlText.h"
 #include "common/FlashMap.h"
@@ -10,6 +11,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -203,6 +205,27 @@ FieldWriteOutcome MachineControls::Write(const FieldWrite& write, Prompts& promp
 bool MachineControls::WriteField(OnceOnlyField field, const QString& text, Prompts& prompts)
 {
     return Write(OnceOnlyWrite(field, text), prompts).Sent();
+}
+
+LostReplyOutcome MachineControls::ReadBackLostReply(const FieldWrite& write, const ProcedureClock& clock,
+                                                   const std::function<bool()>& stop)
+{
+    const MachineInfo& info = context.machineInfo;
+    const auto until = clock.now() + kLateReplyHold;
+    do {
+        ReadMachineInfo(context.link, context.machineInfo);
+    } while (!(info.answered && info.factoryInfoRead) && !(stop && stop()) && clock.now() < until);
+
+    const bool serial = write.onceOnly == OnceOnlyField::SerialNumber;
+    const bool written = serial ? info.serialWritten : info.nameWritten;
+    if (!write.onceOnly || !info.answered || !info.factoryInfoRead || !written)
+        return {};
+    const std::uint8_t* held = serial ? info.serialNumber.data() : info.machineName.data();
+    const std::size_t size = serial ? info.serialNumber.size() : info.machineName.size();
+    const std::string lost = std::string("The reply to the write was lost : ") + Texts(*write.onceOnly).name;
+    if (std::equal(held, held + size, write.bytes.begin(), write.bytes.end()))
+        return {LostReplyVerdict::AsWritten, lost + " reads back as written"};
+    return {LostReplyVerdict::NotAsWritten, lost + " reads back as '" + FieldText(held, size) + "', not as written"};
 }
 
 bool MachineControls::WriteHardwareOptions(const QString& displayed, Prompts& prompts)

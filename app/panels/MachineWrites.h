@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/ToolContext.h"
+#include "procedures/RunProcedure.h"
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -94,6 +96,29 @@ struct FieldWriteOutcome {
     bool Sent() const { return stop == FieldWriteStop::Sent; }
 };
 
+// What the readout after a once-only write whose reply was lost found.
+enum class LostReplyVerdict {
+    NoAnswer,      // no readout, or the field still blank: "No answer"
+    AsWritten,     // the field reads back as sent: the write was done
+    NotAsWritten,  // the field holds something else
+};
+struct LostReplyOutcome {
+    LostReplyVerdict verdict = LostReplyVerdict::NoAnswer;
+    // "The reply to the write was lost : Serial number reads back as written",
+    // or "... reads back as 'TEXT', not as written" with the field's
+    // characters as read (Latin-1, control characters included); empty for
+    // NoAnswer.
+    std::string text;
+};
+
+// How long the readout after a once-only write whose reply was lost is tried
+// again. The machine answers in order: a late reply holds back the answers
+// to the wake-ups sent after it, so no readout gets through before it has
+// come, and the bytes it then brings are purged by the next wake-up. The
+// machine programs a field in milliseconds; a reply later than this (a
+// machine finishing an erase first) is taken as lost.
+inline constexpr std::chrono::seconds kLateReplyHold{10};
+
 // What the machine panel's write buttons, "Power Off", "Program loader" and
 // "Force programming mode" do, on the context's link and MachineInfo.
 class MachineControls {
@@ -116,6 +141,14 @@ public:
     // The window's "Write it !" of a once-only field: Write of OnceOnlyWrite.
     // True when a write was sent: the full readout follows.
     bool WriteField(OnceOnlyField field, const QString& text, Prompts& prompts);
+    // After `write`, a once-only field's write whose reply was lost (none,
+    // late, corrupted, or followed by surplus bytes): the full readout into
+    // MachineInfo, again until it reads the factory data, `stop` returns
+    // true, or kLateReplyHold has passed on `clock`; then the field as read
+    // tells what became of the write. The window shows its "No answer" box
+    // instead and reads the machine once.
+    LostReplyOutcome ReadBackLostReply(const FieldWrite& write, const ProcedureClock& clock,
+                                       const std::function<bool()>& stop);
     // The hardware options' "Write it !": the displayed text scanned into
     // MachineInfo.hardwareOptions (kept when nothing scans), then Write of
     // HardwareOptionsWrite. Always sent: the full readout follows.

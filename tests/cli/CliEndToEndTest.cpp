@@ -406,6 +406,7 @@ TEST(CliEndToEnd, AWriteWhoseReplyWasLostIsJudgedByTheReadoutAfter)
     const std::string lost = "Done\nThe reply to the write was lost : Serial number reads back as written\n";
     const std::vector<Case> cases{
         {{"--late", "9:500"}, 0, lost, " SN-0042"},
+        {{"--late", "9:3000"}, 0, lost, " SN-0042"},  // every readout held back behind it for 3 s
         {{"--bad-checksum", "9"}, 0, lost, " SN-0042"},
         {{"--surplus", "9:10"}, 0, "Done\n", " SN-0042"},  // the reply itself came whole
         {{"--no-answer", "9"}, 1, "No answer\n", ""},

@@ -118,6 +118,8 @@ TEST(CliOptionsTest, OptionFormsAndUsageErrors)
         {{"--kind", "firmware", "check", "a.tbu"}, "unknown file kind 'firmware' (user, factory, boot or symbols)"},
         {{"--reads", "-1", "console"}, "--reads needs a count of reads (0 or more)"},
         {{"--erase-timeout", "soon", "download", "a.tbu"}, "--erase-timeout needs a number of seconds"},
+        {{"--erase-timeout", "-5", "download", "a.tbu"}, "--erase-timeout needs a number of seconds"},
+        {{"--erase-timeout", "0", "download", "a.tbu"}, "--erase-timeout needs a number of seconds"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));

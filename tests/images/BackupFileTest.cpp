@@ -3,9 +3,14 @@
 
 #include "images/BackupFile.h"
 
+#include <QFile>
+#include <QIODevice>
+#include <QTemporaryDir>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -72,6 +77,110 @@ TEST(BackupFileTest, RefusesWhatIsNoUsableBackup)
         EXPECT_FALSE(read.backup);
         EXPECT_THAT(read.error, testing::StartsWith("Not a usable backup : "));
         EXPECT_THAT(read.error, testing::HasSubstr(c.reason));
+    }
+}
+
+// `head`, then `filler` bytes without end, as /dev/zero gives them; counts
+// what is read.
+class EndlessDevice final : public QIODevice {
+public:
+    EndlessDevice(std::vector<std::uint8_t> head, char filler) : head(std::move(head)), filler(filler)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    std::uint64_t given = 0;
+
+protected:
+    qint64 readData(char* into, qint64 size) override
+    {
+        for (qint64 i = 0; i < size; ++i, ++given)
+            into[i] = given < head.size() ? char(head[given]) : filler;
+        return size;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::vector<std::uint8_t> head;
+    char filler;
+};
+
+// A header whose user area is `length` bytes long: the first 104 bytes of a
+// backup of that area.
+std::vector<std::uint8_t> HeaderOf(std::uint32_t length)
+{
+    MachineBackup backup = Sample();
+    backup.userAreaLength = length;
+    backup.userArea.clear();
+    std::vector<std::uint8_t> bytes = WriteBackup(backup);
+    bytes.resize(104);
+    for (int i = 0; i < 4; ++i)
+        bytes[100 + i] = std::uint8_t(length >> (8 * i));
+    return bytes;
+}
+
+TEST(BackupFileTest, ReadsNoMoreThanItsHeaderAllows)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> head;
+        char filler;
+        const char* reason;
+        std::uint64_t mostRead;
+    };
+    std::vector<std::uint8_t> version2 = HeaderOf(16);
+    version2[8] = 2;
+    const Case cases[] = {
+        {"zeros", {}, '\0', "not a backup file", 136},
+        {"a header of another version", version2, '\0', "format version 2, this tool reads version 1", 136},
+        {"a header of a user area too large", HeaderOf(BackupFile::kMaxUserAreaLength + 1), '\0',
+         "its user area is larger than any machine's", 136},
+        {"the largest header", HeaderOf(BackupFile::kMaxUserAreaLength), '\xFF', "bytes follow its end",
+         BackupFile::kMaxFileSize + 1},
+        {"a small header", HeaderOf(16), '\xFF', "bytes follow its end", 104 + 16 + 32 + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EndlessDevice device(c.head, c.filler);
+        const BackupRead read = ReadBackup(device);
+        EXPECT_FALSE(read.backup);
+        EXPECT_FALSE(read.unreadable);
+        EXPECT_EQ(read.error, std::string("Not a usable backup : ") + c.reason);
+        EXPECT_LE(device.given, c.mostRead);
+    }
+}
+
+// A file read by its path; one that cannot be opened or read is told apart
+// from one that is no backup.
+TEST(BackupFileTest, FilesByTheirPaths)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString backup = folder.filePath("machine.mbk");
+    {
+        const std::vector<std::uint8_t> bytes = WriteBackup(Sample());
+        QFile file(backup);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())), qint64(bytes.size()));
+    }
+    struct Case {
+        std::string path;
+        std::string error;  // empty: read
+        bool unreadable;
+    };
+    const Case cases[] = {
+        {backup.toStdString(), "", false},
+        {"/dev/zero", "Not a usable backup : not a backup file", false},
+        {folder.filePath("missing.mbk").toStdString(), "No such file or directory", true},
+        {folder.path().toStdString(), "file to open is a directory", true},
+        {"/proc/self/mem", "Input/output error", true},  // its first page is never mapped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const BackupRead read = ReadBackupFile(c.path);
+        EXPECT_EQ(read.error, c.error);
+        EXPECT_EQ(bool(read.backup), c.error.empty());
+        EXPECT_EQ(read.unreadable, c.unreadable);
     }
 }
 

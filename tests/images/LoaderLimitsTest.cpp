@@ -39,11 +39,33 @@ Verdict LoadFactoryOfLength(std::uint32_t length)
     return {image.statusText, image.loaded};
 }
 
-TEST(LoaderLimits, DataBeyondTheMachinesAddressesIsRefusedBeforeAllocating)
+// The largest data, with `count` vectors side by side from its start.
+Verdict LoadUserWithVectors(std::uint32_t count)
+{
+    UserProgramContent content;
+    content.zoneSizes = {UserImage::kMaxAddressableData};
+    content.data.assign(UserImage::kMaxAddressableData, 0);
+    for (std::uint32_t i = 0; i < count; ++i)
+        content.vectors.push_back(3 * i % (UserImage::kMaxAddressableData - 2));
+    UserImage image;
+    LoadUserBytes(UserProgramBytes(content), image);
+    return {image.statusText, image.loaded};
+}
+
+Verdict LoadFactoryWithEraseVectors(std::uint32_t count)
+{
+    FactoryImageContent content;
+    content.eraseVectors.assign(count, 0xD00000);
+    FactoryImage image;
+    LoadFactoryBytes(FactoryImageBytes(content), image);
+    return {image.statusText, image.loaded};
+}
+
+TEST(LoaderLimits, CountsBeyondTheMachinesLimitsAreRefusedBeforeAllocating)
 {
     struct Case {
         Verdict (*load)(std::uint32_t);
-        std::uint32_t length;
+        std::uint32_t count;
         const char* text;
     };
     const Case cases[] = {
@@ -53,6 +75,12 @@ TEST(LoaderLimits, DataBeyondTheMachinesAddressesIsRefusedBeforeAllocating)
         {LoadFactoryOfLength, 0x300000,
          "File is ok : image = 3145728 bytes with 0 erase vectors, hard ident 00000000, flash ident 00000000"},
         {LoadFactoryOfLength, 0x300001, "File too large : 3145729 bytes, more than the machine can address"},
+        {LoadUserWithVectors, 5592405,
+         "File is ok : Software V0.00, hardware : 000000, 1 zones, 5592405 vectors, total 16777216 bytes"},
+        {LoadUserWithVectors, 5592406, "Too many vectors : 5592406 (5592405 at most)"},
+        {LoadFactoryWithEraseVectors, 0x1000000,
+         "File is ok : image = 0 bytes with 16777216 erase vectors, hard ident 00000000, flash ident 00000000"},
+        {LoadFactoryWithEraseVectors, 0x1000001, "Too many erase vectors : 16777217 (16777216 at most)"},
     };
     for (const Case& c : cases) {
         const bool fits = std::string(c.text).starts_with("File is ok");
@@ -60,7 +88,7 @@ TEST(LoaderLimits, DataBeyondTheMachinesAddressesIsRefusedBeforeAllocating)
         std::optional<AllocationLimitForTests> limit;
         if (!fits)
             limit.emplace(1024);
-        const Verdict verdict = c.load(c.length);
+        const Verdict verdict = c.load(c.count);
         EXPECT_EQ(verdict.text, c.text);
         EXPECT_EQ(verdict.loaded, fits) << c.text;
     }

@@ -207,19 +207,32 @@ TEST(UserImage, VectorsMustLieInsideTheData)
     EXPECT_EQ(Load(files, content, image), "Vector outside data : 0x0 + 3 > 0x2");
 }
 
+// Refusals of what the whole file holds; a count beyond the machine's limits
+// is refused as soon as it is read (LoaderLimits), before these.
 TEST(UserImage, ReadErrorsComeBeforeRefusals)
 {
     TestFiles files;
     UserImage image;
     UserProgramContent content;
-    content.zoneSizes.assign(81, 1);
-    content.data.assign(81, 0x11);
+    content.zoneSizes = {5};
+    content.data.assign(5, 0x11);
+    content.vectors = {3};  // outside the data
     FileBytes bytes = UserProgramBytes(content);
+    LoadUserFile(files.Put("v.tbu", bytes), image);
+    ASSERT_EQ(image.statusText, "Vector outside data : 0x3 + 3 > 0x5");
     bytes.back() ^= 0x80;
     LoadUserFile(files.Put("a.tbu", bytes), image);
     EXPECT_EQ(image.statusText, "Bad checksum : file is corrupted");
     LoadUserFile(files.Put("b.tbu", Prefix(bytes, bytes.size() - 1)), image);
     EXPECT_EQ(image.statusText, "Unexpected end of file");
+
+    content.zoneSizes.assign(81, 1);
+    content.data.assign(81, 0x11);
+    content.vectors = {};
+    bytes = UserProgramBytes(content);
+    bytes.back() ^= 0x80;
+    LoadUserFile(files.Put("z.tbu", Prefix(bytes, bytes.size() - 1)), image);
+    EXPECT_EQ(image.statusText, "Too many zones : 81 (80 at most)");
 }
 
 TEST(UserImage, UnopenableFiles)

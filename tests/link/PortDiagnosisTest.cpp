@@ -1,4 +1,5 @@
 // Why a port did not open, from the path's facts and Qt's lock file.
+#include "link/DeviceLink.h"
 #include "link/PortDiagnosis.h"
 #include "link/QtPortBackend.h"
 #include "link/SerialPortList.h"
@@ -72,6 +73,42 @@ TEST(PortDiagnosis, TheSystemTellsMissingDirectoryFileAndAPortHeldByAnotherOpen)
     const PortDiagnosis busy = DiagnosePortFailure(pty.SlavePath(), second.OpenError());
     EXPECT_EQ(busy.trouble, PortTrouble::Busy) << busy.Text();
     EXPECT_THAT(busy.reason, HasSubstr("(process " + std::to_string(::getpid()) + ")"));
+}
+
+// The working folder of the process, changed while one lives.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const QString& path) : before(QDir::currentPath()) { EXPECT_TRUE(QDir::setCurrent(path)); }
+    ~WorkingFolder() { QDir::setCurrent(before); }
+
+private:
+    QString before;
+};
+
+// A path relative to the working folder opens as given, never as one in
+// /dev; a device that is no terminal (/dev/null) is no serial port.
+TEST(PortDiagnosis, RelativePathsOpenAsGivenAndOtherDevicesAreNoSerialPorts)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.IsValid());
+    QTemporaryDir folder;
+    ASSERT_TRUE(QFile::link(QString::fromStdString(pty.SlavePath()), folder.filePath("cl.lnk")));
+    const WorkingFolder workingFolder(folder.path());
+    const std::string otherDevice = "Not a serial port (a device of another kind) \u2014 choose the port's device again: ";
+    const Case cases[] = {
+        {"cl.lnk", {}, PortTrouble::None, ""},
+        {"./cl.lnk", {}, PortTrouble::None, ""},
+        {"/dev/null", {}, PortTrouble::NotADevice, otherDevice.c_str()},
+        {"/dev/zero", {}, PortTrouble::NotADevice, otherDevice.c_str()},
+        {"missing.lnk", {}, PortTrouble::NoDevice, "No such device \u2014 "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeviceLink link;
+        EXPECT_EQ(link.OpenPort(PortAddress::OfDevice(c.name)), c.trouble == PortTrouble::None);
+        EXPECT_EQ(link.OpenFailure().trouble, c.trouble);
+        EXPECT_THAT(link.OpenFailure().Text(), testing::StartsWith(c.text));
+    }
 }
 
 TEST(SerialPortList, AStableNameIsTheLinkThatNamesTheDevice)

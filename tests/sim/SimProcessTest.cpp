@@ -257,3 +257,39 @@ TEST(SimProcess, AToolKilledHalfWayLeavesTheDeviceToTheNext)
     EXPECT_EQ(ident.exitCode(), 0) << ident.readAllStandardError().toStdString();
     EXPECT_EQ(ident.readAllStandardOutput().toStdString(), "Hard ident : 4D520001, flash ident : 000122DA\n");
 }
+
+// The simulator's clock counts nanoseconds in a signed 64-bit number: a
+// recorded time it cannot hold is a malformed line, named, and the events
+// before it are replayed.
+TEST(SimProcess, AReplayRefusesTimesBeyondItsClock)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string path = folder.filePath("field.rec").toStdString();
+    struct Case {
+        const char* time;  // of the third event, a read
+        std::string notes;
+    };
+    const std::string beyond = "mirelle-sim: " + path
+        + ": line 4: its time is beyond the simulator's clock (9223372036854775 microseconds at most); replaying "
+          "the events before it\nmirelle-sim: replaying 2 events of " + path + "\n";
+    const Case cases[] = {
+        {"9223372036854775", "mirelle-sim: replaying 3 events of " + path + "\n"},
+        {"9223372036854776", beyond},
+        {"9223372036854775807", beyond},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        {
+            std::ofstream file(path, std::ios::trunc);
+            file << "mirelle-recording 1\n0 open - /dev/ttyS0 38400 odd 1 ok\n10 write 80A203\n" << c.time
+                 << " read 1 04\n";
+        }
+        SimulatorProcess sim({"--replay", QString::fromStdString(path)});
+        ASSERT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
+        EXPECT_EQ(sim.Stop(), 0);
+        std::string notes = sim.process.readAllStandardError().toStdString();
+        notes.erase(0, notes.find('\n') + 1);  // the line that names the device
+        EXPECT_EQ(notes, c.notes);
+    }
+}
