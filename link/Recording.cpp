@@ -2,9 +2,10 @@
 
 #include "common/TextFormat.h"
 
+#include <QFile>
+
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -220,16 +221,18 @@ std::string FormatRecordingEnd(std::uint64_t events)
 // Where the lines come from: a file, read a byte at a time through its
 // buffer, or text in memory.
 struct RecordingReader::Source {
-    std::ifstream file;
+    QFile file;
     std::string_view text;
     std::size_t at = 0;
     bool inMemory = false;
 
+    // The next byte, or EOF at the end and at an error of the read.
     int Get()
     {
         if (inMemory)
             return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF;
-        return file.rdbuf()->sbumpc();
+        char c = 0;
+        return file.getChar(&c) ? static_cast<unsigned char>(c) : EOF;
     }
 };
 
@@ -238,10 +241,14 @@ RecordingReader::~RecordingReader() = default;
 
 bool RecordingReader::Open(const std::string& path)
 {
-    source->file.open(path, std::ios::binary);
-    if (!source->file)
-        return Fail("cannot read " + path);
-    return ReadHeader();
+    source->file.setFileName(QFile::decodeName(path.c_str()));
+    if (!source->file.open(QIODevice::ReadOnly))
+        return Fail("cannot read " + path + ": " + source->file.errorString().toStdString());
+    if (!ReadHeader() && source->file.error() != QFileDevice::NoError) {
+        error = "cannot read " + path + ": " + source->file.errorString().toStdString();
+        return false;
+    }
+    return version != 0;
 }
 
 bool RecordingReader::OpenText(std::string_view text)
@@ -253,19 +260,21 @@ bool RecordingReader::OpenText(std::string_view text)
 
 bool RecordingReader::ReadHeader()
 {
+    const std::string notARecording =
+        "line 1: not a recording of the line (\"" + std::string(kRecordingHeader) + "\" expected)";
     std::string header;
-    if (!NextLine(header) && error.empty())
-        return Fail(cutShort ? "line 1: not a recording of the line (\"" + std::string(kRecordingHeader)
-                                   + "\" expected)"
-                             : "the file is empty");
-    if (!error.empty())
-        return false;
+    // No longer than the header with a CR: a file of anything is refused at once.
+    if (!NextLine(header, kRecordingHeader.size() + 1)) {
+        const bool empty = error.empty() && !cutShort;
+        error.clear();
+        return Fail(empty ? "the file is empty" : notARecording);
+    }
     if (header == kRecordingHeader)
         version = 2;
     else if (header == kRecordingHeaderVersion1)
         version = 1;
     else
-        return Fail("line 1: not a recording of the line (\"" + std::string(kRecordingHeader) + "\" expected)");
+        return Fail(notARecording);
     return true;
 }
 
@@ -277,25 +286,24 @@ bool RecordingReader::Fail(std::string text)
     return false;
 }
 
-bool RecordingReader::NextLine(std::string& line)
+bool RecordingReader::NextLine(std::string& line, std::size_t limit)
 {
     line.clear();
-    bool tooLong = false;
     for (int c = source->Get();; c = source->Get()) {
         if (c == EOF) {
-            cutShort = !line.empty() || tooLong;
+            cutShort = !line.empty();
             return false;
         }
         if (c == '\n')
             break;
-        if (line.size() < kMaxLine)
-            line += char(c);
-        else
-            tooLong = true;
+        // Read no further: a line without an end (/dev/zero) is not read for ever.
+        if (line.size() == limit) {
+            ++lineNumber;
+            return Fail("longer than any line of a recording (" + std::to_string(limit) + " bytes)");
+        }
+        line += char(c);
     }
     ++lineNumber;
-    if (tooLong)
-        return Fail("longer than any event (" + std::to_string(kMaxLine) + " bytes)");
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return true;
@@ -306,8 +314,11 @@ bool RecordingReader::Next(LineEvent& event)
     if (!error.empty() || version == 0)
         return false;
     std::string line;
-    if (!NextLine(line))
+    if (!NextLine(line)) {
+        if (!source->inMemory && source->file.error() != QFileDevice::NoError)
+            Fail("cannot read further: " + source->file.errorString().toStdString());
         return false;
+    }
     if (ended)
         return Fail("an event after the end line");
     if (version >= 2 && line.rfind("end ", 0) == 0) {

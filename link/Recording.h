@@ -80,7 +80,7 @@ private:
     // The first line: a known version, or false.
     bool ReadHeader();
     // The next whole line, without its line break; false at the end.
-    bool NextLine(std::string& line);
+    bool NextLine(std::string& line, std::size_t limit = kMaxLine);
     bool Fail(std::string text);
 
     struct Source;

@@ -1,5 +1,5 @@
-// mirelle-cli check and restore on files of 4 GiB and more (sparse: they take
-// no disk space) and on /dev/zero: each is refused with its text, and the
+// mirelle-cli check, restore and decode on files of 4 GiB and more (sparse:
+// they take no disk space) and on /dev/zero: each is refused with its text, and the
 // process stays small whatever the file's counts and size say.
 #include "images/BackupFile.h"
 
@@ -113,6 +113,8 @@ TEST(LargeFiles, AreRefusedInBoundedMemory)
         std::string out;
     };
     const std::string largeData = "File too large : 4294967295 bytes, more than the machine can address\n";
+    const std::string noRecording = "0 exchanges, 0 bytes sent, 0 bytes received, 0.000000 s on the line\n"
+                                    "first failure: none\n";
     const Case cases[] = {
         // User program: hardware, version, zone count, sizes, vector count, vectors, data, checksum.
         {"check", "zones.tbu", Words({0, 0, 0xFFFFFFFF}), 16 * kGiB + 64, 3,
@@ -130,6 +132,10 @@ TEST(LargeFiles, AreRefusedInBoundedMemory)
          "Not a usable backup : bytes follow its end\n"},
         {"restore", "huge.mbk", BackupHeader(0xFFFFFFFF), 4 * kGiB, 3,
          "Not a usable backup : its user area is larger than any machine's\n"},
+        // A recording is read a line at a time, and no line is longer than an event.
+        {"decode", "zeros.rec", {}, 4 * kGiB, 3, noRecording},
+        {"decode", "/dev/zero", {}, 0, 3, noRecording},
+        {"decode", "endless-line.rec", "mirelle-recording 2\n", 4 * kGiB, 3, noRecording},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command + " " + c.name);
