@@ -240,8 +240,8 @@ function replace(text, from, to,   done, at) {
 }
 # A busy poll: the status request and its "busy" reply, two lines of the
 # recording or of the trace.
-function request(line) { return line ~ /write 02037E01017D$/ || line ~ /> frame   02 03 7E 01 01 7D$/ }
-function busy(line) { return line ~ /read 7 02047E0201017A$/ || line ~ /< 02 04 7E 02 01 01 7A$/ }
+function request(line) { return line ~ /write 02037E01017D$/ || line ~ /> frame   02 03 7E 01 01 7D("\})?$/ }
+function busy(line) { return line ~ /read 7 02047E0201017A$/ || line ~ /< 02 04 7E 02 01 01 7A("\})?$/ }
 function emit(text) { print text >out }
 function flush() {
     if (held != "")
@@ -270,11 +270,17 @@ FNR == 1 {
                    "<the serial ports present>")
     if (match(line, /^ *[0-9]+\.[0-9][0-9][0-9] [<>-] /))
         line = "  <time> " substr(line, RLENGTH - 1)
+    # The same as a JSON line of --json --trace.
+    if (match(line, /^\{"trace":" *[0-9]+\.[0-9][0-9][0-9] [<>-] /))
+        line = "{\"trace\":\"  <time> " substr(line, RLENGTH - 1)
     gsub(/"durationMs": ?[0-9]+/, "\"durationMs\": <ms>", line)
     gsub(/"rate":(null|[-0-9.eE+]+)/, "\"rate\":<rate>", line)
     gsub(/"secondsLeft":(null|[-0-9.eE+]+)/, "\"secondsLeft\":<left>", line)
-    if (kind == "rec")
+    if (kind == "rec") {
         sub(/^[0-9]+ /, "<t> ", line)
+        # The count of events holds the busy polls, whose number varies.
+        sub(/^end [0-9]+$/, "end <n>", line)
+    }
     if (kind == "out" || kind == "code") {
         emit(line)
         next
