@@ -142,6 +142,7 @@ void FlashDownload::EraseTick()
         return;
     }
     eraseSent = false;
+    ++counts.erases;
     if (NextErase())
         return;
     erasing = false;
@@ -185,6 +186,8 @@ void FlashDownload::ProgramTick()
         return;
     }
     written = length;
+    ++counts.blocks;
+    counts.bytes = written;
     if (status != kFlashDone)
         Fail(Result::ProgramStatus, status);
 }
@@ -192,6 +195,8 @@ void FlashDownload::ProgramTick()
 void FlashDownload::Advance(std::uint32_t count)
 {
     written += count;
+    ++counts.blocks;
+    counts.bytes = written;
     segmentOffset += count;
     if (segmentOffset >= segments[segment].bytes.size()) {
         ++segment;

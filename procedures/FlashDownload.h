@@ -55,6 +55,10 @@ public:
     // Erasing: the erases done, out of all; then as CurrentProgress().
     ProcedureProgress Work() const override;
     const char* WorkUnit() const override { return CurrentPhase() == Phase::Erasing ? "erases" : "bytes"; }
+    // The erases reported done; the data blocks written, and their bytes
+    // (a block the machine answered with a bad status counts as written,
+    // but for the last one, whose zone table is not written after it).
+    ProcedureCounts Counts() const override { return counts; }
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override;
     DeviceLink& Link() const override { return link; }
@@ -104,6 +108,7 @@ private:
     bool programming;
     std::uint32_t written = 0;
     std::uint32_t barPosition = 0;
+    ProcedureCounts counts;
     const char* statusText;
     std::string resultText = "Not done";
     Result result = Result::NotDone;

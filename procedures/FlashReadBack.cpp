@@ -60,6 +60,7 @@ void FlashReadBack::Tick()
     }
     current.bytes.insert(current.bytes.end(), bytes, bytes + count);
     done += count;
+    ++blocks;
 }
 
 void FlashReadBack::Finish()

@@ -34,6 +34,8 @@ public:
     // Bytes read out of the bytes to read.
     ProcedureProgress Bar() const override { return {0, total, done}; }
     ProcedureProgress Work() const override { return Bar(); }
+    // The blocks read and their bytes.
+    ProcedureCounts Counts() const override { return {0, blocks, done}; }
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override { return std::chrono::milliseconds(0); }
     DeviceLink& Link() const override { return link; }
@@ -52,6 +54,7 @@ private:
     std::vector<std::uint32_t> lengths;
     std::uint64_t total = 0;
     std::uint64_t done = 0;
+    std::uint64_t blocks = 0;
     std::size_t range = 0;
     bool aborted = false;
     ProcedureResult result = ProcedureResult::NotDone;

@@ -21,6 +21,15 @@ enum class ProcedureResult {
     VerifyFailed,   // a read back differs from what was written
 };
 
+// What a procedure has done so far, as it counts it itself: the erases that
+// completed, the blocks it sent or read (a boot stream's ticks of words) and
+// the bytes they carried.
+struct ProcedureCounts {
+    std::uint64_t erases = 0;
+    std::uint64_t blocks = 0;
+    std::uint64_t bytes = 0;
+};
+
 // A range and a position in it, as a progress bar shows them.
 struct ProcedureProgress {
     std::uint64_t minimum = 0;
@@ -68,6 +77,8 @@ public:
     virtual ProcedureProgress Work() const = 0;
     // What Work() counts now: "erases", "bytes" or "words".
     virtual const char* WorkUnit() const { return "bytes"; }
+    // What it has done so far.
+    virtual ProcedureCounts Counts() const = 0;
 
     // The period of the dialog's timer.
     virtual std::chrono::milliseconds TickInterval() const = 0;

@@ -40,8 +40,10 @@ void BootStream::Tick()
     }
     const std::uint32_t count = std::min(endAddress - nextAddress, kWordsPerTick);
     const std::size_t offset = std::size_t(nextAddress - runAddress) * kWordBytes;
-    if (Send(words.data() + offset, count * kWordBytes))
+    if (Send(words.data() + offset, count * kWordBytes)) {
         nextAddress += count;
+        ++blocks;
+    }
 }
 
 void BootStream::Abort()

@@ -40,6 +40,11 @@ public:
     ProcedureProgress Bar() const override { return {runAddress, endAddress, barPosition}; }
     ProcedureProgress Work() const override { return {runAddress, endAddress, nextAddress}; }
     const char* WorkUnit() const override { return "words"; }
+    // The ticks that sent words, and their bytes (the header not counted).
+    ProcedureCounts Counts() const override
+    {
+        return {0, blocks, std::uint64_t(nextAddress - runAddress) * kWordBytes};
+    }
     std::chrono::milliseconds TickInterval() const override { return kTickInterval; }
     std::chrono::milliseconds PauseHint() const override { return std::chrono::milliseconds(0); }
     DeviceLink& Link() const override { return link; }
@@ -55,6 +60,7 @@ private:
     const std::uint32_t endAddress;
     std::uint32_t nextAddress;
     std::uint32_t barPosition;
+    std::uint64_t blocks = 0;
     ProcedureResult result = ProcedureResult::NotDone;
     std::string resultText = "Not done";
 };

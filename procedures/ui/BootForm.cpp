@@ -15,8 +15,6 @@ TBootForm::TBootForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui:
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(256, 95);
-    Timer.setObjectName("Timer");
-    connect(&Timer, &QTimer::timeout, this, &TBootForm::TimerTimer);
     connect(ui->Button, &QPushButton::clicked, this, &TBootForm::ButtonClick);
 }
 
@@ -24,7 +22,6 @@ TBootForm::~TBootForm() = default;
 
 int TBootForm::Run(Procedure& stream)
 {
-    const LinkOwner owner(stream.Link());  // until the dialog has closed
     this->stream = &stream;
     FormShow();
     PlaceCentred(this);
@@ -48,21 +45,11 @@ void TBootForm::FormShow()
     ui->FailureLabel->hide();
     ui->ProgressBar->move(kBarPlace);
     ui->Button->setText("Abort");
-    Timer.setInterval(stream->TickInterval());
-    stream->Start();  // the header
-    ShowStream();
-    if (!stream->IsFinished())
-        Timer.start();
-}
-
-void TBootForm::TimerTimer()
-{
-    if (!stream)
-        return;
-    stream->Tick();
-    ShowStream();
-    if (stream->Outcome() == ProcedureResult::Done)
-        done(Ok);
+    // The header goes as the run begins; the link is the stream's until the dialog has closed.
+    run.Begin(*stream, nullptr, [this] { ShowStream(); }, [this] {
+        if (stream->Outcome() == ProcedureResult::Done)
+            done(Ok);
+    });
 }
 
 void TBootForm::ShowStream()
@@ -70,7 +57,6 @@ void TBootForm::ShowStream()
     ShowProgress(ui->ProgressBar, stream->Bar());
     if (!stream->IsFinished())
         return;
-    Timer.stop();
     if (Failed()) {
         ui->FailureLabel->setText(QString::fromStdString(stream->ResultText()));
         ui->FailureLabel->show();
@@ -88,7 +74,7 @@ bool TBootForm::Failed() const
 
 void TBootForm::ButtonClick()
 {
-    if (Timer.isActive()) {
+    if (stream && !stream->IsFinished()) {
         stream->Abort();  // nothing more is sent
         done(Abort);
         return;
@@ -98,7 +84,7 @@ void TBootForm::ButtonClick()
 
 void TBootForm::FormClose()
 {
-    Timer.stop();
+    run.Stop();
 }
 
 void TBootForm::keyPressEvent(QKeyEvent* event)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "procedures/TimedRun.h"
+
 #include <QDialog>
-#include <QTimer>
 
 #include <memory>
 
@@ -36,13 +37,12 @@ protected:
 
 private:
     void FormShow();
-    void TimerTimer();
     void ButtonClick();
     void FormClose();
     void ShowStream();
     bool Failed() const;
 
     std::unique_ptr<Ui::BootForm> ui;
-    QTimer Timer{this};
+    TimedRun run{this};
     Procedure* stream = nullptr;
 };

@@ -3,7 +3,6 @@
 #include "ui_ProcedureForm.h"
 
 #include "common/ui/DialogPlacement.h"
-#include "link/DeviceLink.h"
 #include "procedures/Procedure.h"
 
 #include <QKeyEvent>
@@ -18,64 +17,39 @@ TProcedureForm::TProcedureForm(const QString& caption, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint);
     setFixedSize(256, 95);
-    Timer.setObjectName("Timer");
-    connect(&Timer, &QTimer::timeout, this, &TProcedureForm::TimerTimer);
     connect(ui->AbortButton, &QPushButton::clicked, this, &TProcedureForm::AbortButtonClick);
 }
 
 TProcedureForm::~TProcedureForm() = default;
 
-int TProcedureForm::Run(Procedure& procedure, std::string& resultText)
+int TProcedureForm::Run(Procedure& procedure, std::string* resultText)
 {
-    const LinkOwner owner(procedure.Link());  // until the dialog has closed
-    this->procedure = &procedure;
-    this->resultText = &resultText;
-    FormShow();
+    // The link stays the procedure's until the dialog has closed.
+    run.Begin(procedure, resultText, [this] { ShowProcedure(); }, [this, &procedure] {
+        done(procedure.Outcome() == ProcedureResult::Done ? Ok : Abort);
+    });
     PlaceCentred(this);
     const int result = exec();
     FormClose();
-    this->procedure = nullptr;
-    this->resultText = nullptr;
     return result;
-}
-
-void TProcedureForm::FormShow()
-{
-    *resultText = procedure->ResultText();  // "Not done"
-    Timer.setInterval(procedure->TickInterval());
-    procedure->Start();
-    ShowProcedure();
-    Timer.start();
-}
-
-void TProcedureForm::TimerTimer()
-{
-    if (!procedure)
-        return;
-    procedure->Tick();
-    ShowProcedure();
-    if (!procedure->IsFinished())
-        return;
-    Timer.stop();
-    *resultText = procedure->ResultText();
-    done(procedure->Outcome() == ProcedureResult::Done ? Ok : Abort);
 }
 
 void TProcedureForm::AbortButtonClick()
 {
-    if (procedure)
+    if (Procedure* procedure = run.Current())
         procedure->Abort();
 }
 
 void TProcedureForm::FormClose()
 {
-    Timer.stop();
+    run.Stop();
 }
 
 void TProcedureForm::ShowProcedure()
 {
-    ui->StatusLabel->setText(QString::fromLatin1(procedure->StatusText()));
-    ShowProgress(ui->ProgressBar, procedure->Bar());
+    const Procedure& procedure = *run.Current();
+    ui->StatusLabel->setText(QString::fromLatin1(procedure.StatusText()));
+    ShowProgress(ui->ProgressBar, procedure.Bar());
 }
 
 void TProcedureForm::keyPressEvent(QKeyEvent* event)

@@ -2,8 +2,9 @@
 
 #include <QDialog>
 
+#include "procedures/TimedRun.h"
+
 #include <memory>
-#include <QTimer>
 
 #include <string>
 
@@ -29,26 +30,23 @@ public:
     ~TProcedureForm() override;
 
     // Shows the dialog modally until `procedure` ends or the close box is
-    // used. `resultText` (a process-wide result text) reads "Not done" from
-    // the show until the procedure ends, then the procedure's result text.
-    // Returns the modal result.
-    int Run(Procedure& procedure, std::string& resultText);
+    // used, the procedure run by the window's timed run. `resultText` (a
+    // process-wide result text, or none) reads "Not done" from the show until
+    // the procedure ends, then the procedure's result text. Returns the
+    // modal result.
+    int Run(Procedure& procedure, std::string* resultText);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
 
 private:
-    void FormShow();
-    void TimerTimer();
     void AbortButtonClick();
     void FormClose();
     void ShowProcedure();
 
     std::unique_ptr<Ui::ProcedureForm> ui;
-    QTimer Timer{this};
-    Procedure* procedure = nullptr;
-    std::string* resultText = nullptr;
+    TimedRun run{this};
 };
 
 // "Download user program": the user program download.
