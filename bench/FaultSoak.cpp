@@ -22,9 +22,9 @@
 //
 // --pace: requests and answers take their time on the line, as mirelle-sim's.
 
-#include "app/panels/UserProgramPanel.h"
-#include "app/readout/MachineInfo.h"
-#include "app/readout/MachinePanel.h"
+#include "operations/downloads/DownloadStarts.h"
+#include "operations/readout/MachineInfo.h"
+#include "operations/readout/MachinePanel.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
 #include "procedures/FlashDownload.h"
@@ -71,7 +71,7 @@ public:
     }
     void Cancel() { offAt = onAt = 0; }
 
-    bool Open(const std::string& device, const LineSettings& settings) override { return model.Open(device, settings); }
+    bool Open(const PortAddress& address, const LineSettings& settings) override { return model.Open(address, settings); }
     void Close() override { model.Close(); }
     bool IsOpen() const override { return model.IsOpen(); }
     bool Write(std::span<const std::uint8_t> bytes) override

@@ -35,9 +35,9 @@ FuzzPortBackend::FuzzPortBackend(Mode mode, FuzzBytes& input, MachineModel& mach
 {
 }
 
-bool FuzzPortBackend::Open(const std::string& device, const LineSettings& settings)
+bool FuzzPortBackend::Open(const PortAddress& address, const LineSettings& settings)
 {
-    open = model.Open(device, settings);
+    open = model.Open(address, settings);
     return open;
 }
 

@@ -44,7 +44,7 @@ public:
     // `machine` answers in structured mode; it and `input` must outlive the backend.
     FuzzPortBackend(Mode mode, FuzzBytes& input, MachineModel& machine);
 
-    bool Open(const std::string& device, const LineSettings& settings) override;
+    bool Open(const PortAddress& address, const LineSettings& settings) override;
     void Close() override;
     bool IsOpen() const override { return open; }
     bool Write(std::span<const std::uint8_t> bytes) override;

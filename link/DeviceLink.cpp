@@ -45,7 +45,7 @@ bool DeviceLink::OpenPort(const PortAddress& address)
     rtsOn = 0;
     lastAddress = address;
     openFailure = {};
-    if (!port.Open(address.device, kBaudRate, Parity::Odd, StopBits::One)) {
+    if (!port.Open(address, kBaudRate, Parity::Odd, StopBits::One)) {
         state = LinkState::NotAvailable;
         openFailure = DiagnosePortFailure(address.device, port.OpenError());
         return false;

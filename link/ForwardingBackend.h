@@ -12,9 +12,9 @@ class ForwardingBackend : public PortBackend {
 public:
     explicit ForwardingBackend(std::unique_ptr<PortBackend> inner) : inner(std::move(inner)) {}
 
-    bool Open(const std::string& device, const LineSettings& settings) override
+    bool Open(const PortAddress& address, const LineSettings& settings) override
     {
-        return inner->Open(device, settings);
+        return inner->Open(address, settings);
     }
     std::string OpenError() const override { return inner->OpenError(); }
     void Close() override { inner->Close(); }

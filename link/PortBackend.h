@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PortName.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -24,9 +26,10 @@ class PortBackend {
 public:
     virtual ~PortBackend() = default;
 
-    // Opens the device for exclusive use and applies the line settings, DTR on
-    // (where the device has the line) and RTS off. False leaves it closed.
-    virtual bool Open(const std::string& device, const LineSettings& settings) = 0;
+    // Opens the address's device for exclusive use and applies the line
+    // settings, DTR on (where the device has the line) and RTS off. False
+    // leaves it closed. The port's name comes with it for what records it.
+    virtual bool Open(const PortAddress& address, const LineSettings& settings) = 0;
     // What the system said when the last Open failed; empty when it did not.
     virtual std::string OpenError() const { return {}; }
     virtual void Close() = 0;

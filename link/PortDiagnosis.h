@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortPathFacts.h"
 #include "link/SerialPortList.h"
 
 #include <optional>
@@ -27,27 +28,6 @@ struct PortDiagnosis {
     // The reason, and " — " and the remedy when there is one.
     std::string Text() const;
 };
-
-// The program that holds a port, as its lock file names it.
-struct PortLockHolder {
-    long long pid = 0;
-    std::string program;
-};
-
-// What the system says of a device path, gathered without opening it.
-struct PortPathFacts {
-    bool exists = false;           // its links followed
-    bool characterDevice = false;
-    bool noTerminal = false;       // a character device that is no terminal: /dev/null, /dev/zero
-    bool directory = false;
-    bool readWrite = false;        // this user may read and write it
-    std::string group;             // the group that owns it
-    std::optional<PortLockHolder> lockHolder;  // a live program holds its lock file
-};
-
-// The facts of `device` on this system (the path the system opens it by:
-// SystemDevicePath).
-PortPathFacts ExaminePortPath(const std::string& device);
 
 // The diagnosis for a port that did not open: `systemError` is what the open
 // said, used when the facts tell nothing more; `present` are the ports that

@@ -1,6 +1,9 @@
 // The one platform file of the port diagnosis: what the system says of a
-// device path (ExaminePortPath, declared in link/PortDiagnosis.h).
+// device path.
+#include "link/PortPathFacts.h"
+
 #include "link/PortDiagnosis.h"
+#include "link/SerialPortList.h"
 
 #include <QString>
 

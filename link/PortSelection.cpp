@@ -45,11 +45,45 @@ std::optional<int> PortSelection::Pick(std::optional<int> item)
 std::optional<int> PortSelection::ChooseDevice(int item, const std::string& device)
 {
     const std::string name = PortNameOfItem(item);
-    const std::string stable = StableNameOf(device);
-    WriteSetting(SettingName::PortDevice(name), stable.empty() ? device : stable);
+    StorePortDevice(name, device);
     if (name == portName)
         return ApplyPort();
     return PortNumber(portName);
+}
+
+void StorePortDevice(const std::string& portName, const std::string& device)
+{
+    // The stable name survives re-plugging and other adapters.
+    const std::string stable = StableNameOf(device);
+    WriteSetting(SettingName::PortDevice(portName), stable.empty() ? device : stable);
+}
+
+PortChoice ChoosePort(const std::optional<std::string>& given, const char* environment)
+{
+    if (given)
+        return {*given, {}};
+    if (environment && *environment)
+        return {environment, {}};
+    PortChoice choice;
+    try {
+        ReadSetting(SettingName::kComPort, choice.name);
+    } catch (const SettingsError& error) {
+        choice.name.clear();
+        choice.problem = error.what();
+    }
+    return choice;
+}
+
+std::vector<std::string> PortNamesFor(const std::string& device)
+{
+    std::vector<std::string> names;
+    const std::string resolved = ResolvedDevice(device);
+    for (int item = 1; item <= PortSelection::kPortCount; ++item) {
+        const PortAddress address = ResolvePort(PortNameOfItem(item));
+        if (ResolvedDevice(address.device) == resolved)
+            names.push_back(address.name);
+    }
+    return names;
 }
 
 std::string PortNameOfItem(int item)

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class DeviceLink;
 
@@ -46,6 +47,25 @@ private:
     DeviceLink& link;
     std::string& portName;
 };
+
+// Stores `device` as the device the port name stands for ("Ports/comN"), by
+// its stable name in /dev/serial/by-id where it has one, so that the choice
+// survives re-plugging: the port dialog's devices and the command line's
+// set-port. Throws SettingsError when the store refuses.
+void StorePortDevice(const std::string& portName, const std::string& device);
+
+// The port a program without a port dialog uses (the command line): the
+// name it was given, else the environment's (MIRELLE_PORT), else the stored
+// "ComPort". `problem` says why the stored one could not be read ("Invalid
+// data type for 'ComPort'"); `name` is empty when none is chosen.
+struct PortChoice {
+    std::string name;
+    std::string problem;
+};
+PortChoice ChoosePort(const std::optional<std::string>& given, const char* environment);
+
+// The names com1 .. com8 that stand for `device` now (its links followed).
+std::vector<std::string> PortNamesFor(const std::string& device);
 
 // "comN" for item N.
 std::string PortNameOfItem(int item);

@@ -10,7 +10,7 @@ PortStack BuildPortStack(std::unique_ptr<PortBackend> port, PortStackOptions opt
     if (options.stopNow)
         stack.backend = std::make_unique<StoppableBackend>(std::move(stack.backend), std::move(options.stopNow));
     if (options.recordable) {
-        auto recording = std::make_unique<RecordingBackend>(std::move(stack.backend), std::move(options.portName));
+        auto recording = std::make_unique<RecordingBackend>(std::move(stack.backend));
         stack.recording = recording.get();
         stack.backend = std::move(recording);
     }

@@ -17,8 +17,6 @@ struct PortStackOptions {
     std::function<bool()> stopNow;
     // A recording backend within, which records once started.
     bool recordable = false;
-    // The name of the port being opened, for the recording's open events.
-    std::function<std::string()> portName;
     // Every byte on the line, a line of text each, as TracingBackend writes them. None: no trace.
     std::function<void(const std::string&)> trace;
 };

@@ -30,8 +30,9 @@ QSerialPort::StopBits ToQt(StopBits stopBits)
 QtPortBackend::QtPortBackend() = default;
 QtPortBackend::~QtPortBackend() = default;
 
-bool QtPortBackend::Open(const std::string& device, const LineSettings& settings)
+bool QtPortBackend::Open(const PortAddress& address, const LineSettings& settings)
 {
+    const std::string& device = address.device;
     Close();
     openError.clear();
     if (device.empty()) {

@@ -17,7 +17,7 @@ public:
     QtPortBackend();
     ~QtPortBackend() override;
 
-    bool Open(const std::string& device, const LineSettings& settings) override;
+    bool Open(const PortAddress& address, const LineSettings& settings) override;
     std::string OpenError() const override { return openError; }
     void Close() override;
     bool IsOpen() const override;

@@ -17,10 +17,7 @@ LineEvent Event(LineEvent::Kind kind, bool done = true)
 
 }  // namespace
 
-RecordingBackend::RecordingBackend(std::unique_ptr<PortBackend> inner, std::function<std::string()> portName)
-    : ForwardingBackend(std::move(inner)), portName(std::move(portName))
-{
-}
+RecordingBackend::RecordingBackend(std::unique_ptr<PortBackend> inner) : ForwardingBackend(std::move(inner)) {}
 
 RecordingBackend::~RecordingBackend()
 {
@@ -92,17 +89,17 @@ void RecordingBackend::Record(LineEvent event)
         ++events;
 }
 
-bool RecordingBackend::Open(const std::string& device, const LineSettings& settings)
+bool RecordingBackend::Open(const PortAddress& address, const LineSettings& settings)
 {
     if (startAtOpen) {
         const std::string recordPath = *std::exchange(startAtOpen, std::nullopt);
         if (const auto refused = Start(recordPath); refused && trouble)
             trouble(*refused);
     }
-    const bool opened = Inner().Open(device, settings);
+    const bool opened = Inner().Open(address, settings);
     LineEvent event = Event(LineEvent::Kind::Open, opened);
-    event.name = portName ? portName() : std::string();
-    event.device = device;
+    event.name = address.name;
+    event.device = address.device;
     event.settings = settings;
     Record(std::move(event));
     return opened;

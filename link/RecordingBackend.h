@@ -22,9 +22,7 @@
 // written ends the recording there (Cut()); the line itself goes on.
 class RecordingBackend final : public ForwardingBackend {
 public:
-    // `portName` tells the name of the port being opened ("com1"), the
-    // device coming with Open.
-    RecordingBackend(std::unique_ptr<PortBackend> inner, std::function<std::string()> portName);
+    explicit RecordingBackend(std::unique_ptr<PortBackend> inner);
     ~RecordingBackend() override;
 
     // Records into `path` from now on: the file created (or emptied) with
@@ -49,7 +47,7 @@ public:
     // events before; empty while it is whole.
     const std::string& Cut() const { return cut; }
 
-    bool Open(const std::string& device, const LineSettings& settings) override;
+    bool Open(const PortAddress& address, const LineSettings& settings) override;
     void Close() override;
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
@@ -62,7 +60,6 @@ private:
     // One line into the file and flushed; false, with the recording cut, when it fails.
     bool WriteLine(const std::string& line);
 
-    std::function<std::string()> portName;
     std::function<void(const std::string&)> trouble;
     std::optional<std::string> startAtOpen;
     std::FILE* file = nullptr;

@@ -18,10 +18,15 @@ std::chrono::milliseconds SerialPort::ReadTimeout(std::size_t byteCount)
     return kReadTimeoutPerByte * std::int64_t(byteCount) + kReadTimeoutConstant;
 }
 
-bool SerialPort::Open(const std::string& device, int baudRate, Parity parity, StopBits stopBits)
+bool SerialPort::Open(const PortAddress& address, int baudRate, Parity parity, StopBits stopBits)
 {
     Close();
-    return backend->Open(device, LineSettings{baudRate, parity, stopBits});
+    return backend->Open(address, LineSettings{baudRate, parity, stopBits});
+}
+
+bool SerialPort::Open(const std::string& device, int baudRate, Parity parity, StopBits stopBits)
+{
+    return Open(PortAddress::OfDevice(device), baudRate, parity, stopBits);
 }
 
 void SerialPort::Close()

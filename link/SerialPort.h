@@ -23,6 +23,8 @@ public:
 
     // Closes any open port first, then opens the device (a path, or "COMn"
     // on Windows) as the backend takes it. False leaves the port closed.
+    bool Open(const PortAddress& address, int baudRate, Parity parity, StopBits stopBits);
+    // The same for a device path given as it stands.
     bool Open(const std::string& device, int baudRate, Parity parity, StopBits stopBits);
     void Close();
     bool IsOpen() const;

@@ -7,9 +7,9 @@ StoppableBackend::StoppableBackend(std::unique_ptr<PortBackend> inner, std::func
 {
 }
 
-bool StoppableBackend::Open(const std::string& device, const LineSettings& settings)
+bool StoppableBackend::Open(const PortAddress& address, const LineSettings& settings)
 {
-    return !stopNow() && Inner().Open(device, settings);
+    return !stopNow() && Inner().Open(address, settings);
 }
 
 bool StoppableBackend::Write(std::span<const std::uint8_t> bytes)

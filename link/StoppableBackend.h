@@ -17,7 +17,7 @@ public:
     // `stopNow` is asked before each call and every kPoll of a read.
     StoppableBackend(std::unique_ptr<PortBackend> inner, std::function<bool()> stopNow);
 
-    bool Open(const std::string& device, const LineSettings& settings) override;
+    bool Open(const PortAddress& address, const LineSettings& settings) override;
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
 

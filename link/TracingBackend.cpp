@@ -30,10 +30,10 @@ void TracingBackend::Line(const char* direction, const char* mark, std::span<con
         sink(FormatText("%8.3f %s %s%s", seconds, direction, hex.c_str(), note));
 }
 
-bool TracingBackend::Open(const std::string& device, const LineSettings& settings)
+bool TracingBackend::Open(const PortAddress& address, const LineSettings& settings)
 {
-    const bool opened = Inner().Open(device, settings);
-    sink(FormatText("open %s: %s", device.c_str(), opened ? "ok" : "failed"));
+    const bool opened = Inner().Open(address, settings);
+    sink(FormatText("open %s: %s", address.device.c_str(), opened ? "ok" : "failed"));
     return opened;
 }
 

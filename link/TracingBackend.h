@@ -22,7 +22,7 @@ public:
     TracingBackend(std::unique_ptr<PortBackend> inner, LineSink sink);
     TracingBackend(std::unique_ptr<PortBackend> inner, std::FILE* out);
 
-    bool Open(const std::string& device, const LineSettings& settings) override;
+    bool Open(const PortAddress& address, const LineSettings& settings) override;
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
     void PurgeReceive() override;

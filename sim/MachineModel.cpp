@@ -8,6 +8,10 @@
 
 namespace {
 
+// The wire's constants, written out here again on purpose rather than taken
+// from link/DeviceLink.h: the model is an independent check of the tool's
+// side of the line, and a constant the tool got wrong would otherwise be
+// wrong on both ends alike and pass every test.
 constexpr std::uint8_t kStartByte = 0x02;
 constexpr std::uint8_t kWakeEnd = 0x03;
 constexpr std::uint8_t kMemoryClass = 0x7F;

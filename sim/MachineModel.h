@@ -72,6 +72,8 @@ public:
     // A frame whose bytes stop coming for this long is dropped; the machine
     // waits for a new start byte or wake-up.
     static constexpr SimTime kFrameGapTimeout = std::chrono::milliseconds(50);
+    // The wire's own values, kept apart from the tool's on purpose (see
+    // MachineModel.cpp): the model checks the link, it does not share it.
     static constexpr std::uint16_t kSelectCode = 0x80A2;
     static constexpr std::uint8_t kAck = 0x04;
     static constexpr std::uint8_t kCorruptAck = 0x15;

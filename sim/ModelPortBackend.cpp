@@ -2,8 +2,9 @@
 
 ModelPortBackend::ModelPortBackend(MachineModel& machine) : machine(machine) {}
 
-bool ModelPortBackend::Open(const std::string& deviceName, const LineSettings& settings)
+bool ModelPortBackend::Open(const PortAddress& address, const LineSettings& settings)
 {
+    const std::string& deviceName = address.device;
     Close();
     if (deviceName.empty() || !available)
         return false;

@@ -24,7 +24,7 @@ public:
     // unavailable. Line settings other than the machine's (38400 baud, odd
     // parity, one stop bit) open too, but garble the line: nothing gets through
     // in either direction.
-    bool Open(const std::string& device, const LineSettings& settings) override;
+    bool Open(const PortAddress& address, const LineSettings& settings) override;
     void Close() override;
     bool IsOpen() const override { return open; }
     bool Write(std::span<const std::uint8_t> bytes) override;

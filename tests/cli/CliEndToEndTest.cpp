@@ -622,7 +622,7 @@ QProcessEnvironment StationEnvironment(const QTemporaryDir& config, const QStrin
 TEST_F(CliEndToEndTest, APortHeldByAnotherProgramIsSaidBusy)
 {
     QtPortBackend holder;
-    ASSERT_TRUE(holder.Open(sim.device, LineSettings{}));
+    ASSERT_TRUE(holder.Open(PortAddress::OfDevice(sim.device), LineSettings{}));
     const CliRun ident = RunCli(sim, {"ident"});
     EXPECT_EQ(ident.exitCode, 6);
     EXPECT_EQ(ident.out, "");

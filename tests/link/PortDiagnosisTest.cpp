@@ -67,9 +67,9 @@ TEST(PortDiagnosis, TheSystemTellsMissingDirectoryFileAndAPortHeldByAnotherOpen)
     ASSERT_TRUE(pty.IsValid());
     EXPECT_FALSE(ExaminePortPath(pty.SlavePath()).lockHolder);
     QtPortBackend holder;
-    ASSERT_TRUE(holder.Open(pty.SlavePath(), LineSettings{}));
+    ASSERT_TRUE(holder.Open(PortAddress::OfDevice(pty.SlavePath()), LineSettings{}));
     QtPortBackend second;
-    EXPECT_FALSE(second.Open(pty.SlavePath(), LineSettings{}));
+    EXPECT_FALSE(second.Open(PortAddress::OfDevice(pty.SlavePath()), LineSettings{}));
     const PortDiagnosis busy = DiagnosePortFailure(pty.SlavePath(), second.OpenError());
     EXPECT_EQ(busy.trouble, PortTrouble::Busy) << busy.Text();
     EXPECT_THAT(busy.reason, HasSubstr("(process " + std::to_string(::getpid()) + ")"));

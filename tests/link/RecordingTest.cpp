@@ -1,6 +1,10 @@
 // The recording format of the line: every event reads back as written, and a
 // file cut short or spoilt is read up to its last good event.
 #include "link/Recording.h"
+#include "link/RecordingBackend.h"
+#include "support/ScriptedPeer.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -94,4 +98,21 @@ TEST(Recording, IsReadUpToItsLastWholeEventAndSaysWhichLineIsWrong)
         EXPECT_EQ(recording.error.empty(), c.error.empty()) << c.text;
         EXPECT_EQ(recording.cutOff, c.cutOff) << c.text;
     }
+}
+
+// The window records from its first open: a recording that cannot be
+// written is told where the window tells it, and the port opens all the same.
+TEST(Recording, AWindowsRecordingThatCannotBeWrittenIsToldAndThePortStillOpens)
+{
+    QTemporaryDir folder;
+    RecordingBackend recording(std::make_unique<ScriptedPeer>());
+    std::vector<std::string> told;
+    recording.TellTroubleTo([&told](const std::string& text) { told.push_back(text); });
+    const std::string path = folder.filePath("none/window.rec").toStdString();
+    recording.StartAtNextOpen(path);
+    EXPECT_TRUE(told.empty());
+    EXPECT_TRUE(recording.Open(PortAddress::OfDevice("/dev/ttyTEST"), LineSettings{}));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "cannot write the recording " + path + ": No such file or directory");
+    EXPECT_FALSE(recording.Recording());
 }

@@ -30,14 +30,14 @@ public:
     void Clear() { sent.clear(); wakeUps = frames = 0; }
     void Answer(std::vector<std::uint8_t> bytes) { answers.push_back(std::move(bytes)); }
 
-    bool Open(const std::string& device, const LineSettings&) override
+    bool Open(const PortAddress& address, const LineSettings&) override
     {
         Close();
         if (refuseOpen)
             return false;
         open = true;
         rts = false;
-        openedDevice = device;
+        openedDevice = address.device;
         ++opens;
         return true;
     }
