@@ -3,8 +3,8 @@
 // of every byte and the erase time, the dialog's 60 ms timer adds its pace;
 // and once more behind a USB adapter that holds each answer back 16 ms.
 // Prints figures; asserts nothing.
-#include "app/panels/UserProgramPanel.h"
-#include "app/readout/MachineInfo.h"
+#include "operations/downloads/DownloadStarts.h"
+#include "operations/readout/MachineInfo.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
 #include "procedures/RunProcedure.h"

@@ -1,11 +1,20 @@
 #include "cli/CliCommands.h"
 
-#include "app/readout/MachineInfo.h"
+#include "operations/readout/MachineInfo.h"
+#include "cli/CliHelp.h"
+#include "cli/CliJob.h"
 #include "cli/CliSession.h"
-#include "cli/CommandHandlers.h"
+#include "cli/ConsoleCommand.h"
+#include "cli/DecodeCommand.h"
+#include "cli/DownloadCommands.h"
+#include "cli/FlashCommands.h"
+#include "cli/MachineCommands.h"
+#include "cli/PortCommands.h"
 #include "cli/FileChecks.h"
 #include "cli/MachineInfoJson.h"
+#include "common/QtText.h"
 #include "common/TextFormat.h"
+#include "operations/machine/MachineJobs.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
 #include "images/FileKinds.h"
@@ -20,11 +29,6 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-QString Latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
 // What a loaded file holds, by its kind: its size and what the machine
 // checks it against.
 QJsonObject LoadedMembers(FileKind kind, const ToolContext& context)
@@ -37,7 +41,7 @@ QJsonObject LoadedMembers(FileKind kind, const ToolContext& context)
             {"hardwareVersion", qint64(image.hardware)},
             {"hardwareVersionHex", QString::fromStdString(FormatText("%06X", unsigned(image.hardware)))},
             {"softwareVersion", qint64(image.softwareVersion)},
-            {"softwareVersionText", Latin1(VersionText(image.softwareVersion))},
+            {"softwareVersionText", QStringFromLatin1(VersionText(image.softwareVersion))},
             {"zones", qint64(image.zoneCount)},
             {"vectors", qint64(image.vectorCount)},
         };
@@ -69,31 +73,32 @@ QJsonObject CheckMembers(FileKind kind, const LoadResult& result, const ToolCont
     QJsonObject members = result.loaded ? LoadedMembers(kind, context) : QJsonObject{};
     members.insert("kind", KindInfo(kind).name);
     members.insert("loaded", result.loaded);
-    members.insert("statusText", Latin1(result.statusText));
-    members.insert("detail", Latin1(result.detail));
+    members.insert("statusText", QStringFromLatin1(result.statusText));
+    members.insert("detail", QStringFromLatin1(result.detail));
     return members;
 }
 
 ExitCode Ident(CliSession& session, const Arguments&)
 {
-    if (!session.OpenLink())
+    CliJob job(session);
+    const JobOutcome outcome = ReadMachine(job.Context(), ReadoutKind::Identity);
+    if (outcome.end == JobEnd::PortUnavailable)
         return session.LinkRefusal();
-    MachineInfo& info = session.context.machineInfo;
-    ReadIdentOnly(session.context.link, info);
+    const MachineInfo& info = session.context.machineInfo;
     if (info.answered)
         session.report.Merge(IdentityMembers(info.hardIdent, info.flashIdent));
-    session.Say(info.answered ? info.identText : info.statusText);
-    return info.answered ? ExitCode::Done : ExitCode::NoAnswer;
+    session.Say(outcome.text);
+    return ExitCodeOf(session, outcome.end);
 }
 
 ExitCode Info(CliSession& session, const Arguments&)
 {
-    if (!session.OpenLink())
+    CliJob job(session);
+    const JobOutcome outcome = ReadMachine(job.Context(), ReadoutKind::Full);
+    if (outcome.end == JobEnd::PortUnavailable)
         return session.LinkRefusal();
-    MachineInfo& info = session.context.machineInfo;
-    ReadMachineInfo(session.context.link, info);
-    session.PrintPanel(info);
-    return info.answered ? ExitCode::Done : ExitCode::NoAnswer;
+    session.PrintPanel(session.context.machineInfo);
+    return ExitCodeOf(session, outcome.end);
 }
 
 ExitCode Check(CliSession& session, const Arguments& arguments)

@@ -11,6 +11,9 @@
 
 class CliSession;
 
+// The words after a command's name.
+using CliArguments = std::vector<std::string>;
+
 // One command of mirelle-cli: a row of the table that the command line is
 // parsed against, the help is written from, and commands are run through.
 struct CliCommand {

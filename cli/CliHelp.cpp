@@ -2,7 +2,6 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
-#include "cli/CommandHandlers.h"
 #include "common/TextFormat.h"
 #include "common/Version.h"
 

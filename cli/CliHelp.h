@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
+#include "cli/CliCommands.h"
 
-struct CliCommand;
+#include <string>
 
 // mirelle-cli's help, written from the tables of options and commands: the
 // whole page (--help, help), one command's (help COMMAND, COMMAND --help),
@@ -10,3 +10,6 @@ struct CliCommand;
 std::string UsageText();
 std::string CommandHelpText(const CliCommand& command);
 std::string VersionText();
+
+// mirelle-cli help [COMMAND]: the whole help, or the command's.
+ExitCode HelpCommand(CliSession& session, const CliArguments& arguments);

@@ -1,12 +1,11 @@
 #include "cli/CliSession.h"
 
-#include "app/readout/MachinePanel.h"
+#include "operations/readout/MachinePanel.h"
 #include "cli/ErrorStream.h"
 #include "cli/MachineInfoJson.h"
-#include "cli/ProcedureTally.h"
-#include "cli/Progress.h"
 #include "cli/Signals.h"
 #include "common/ControlText.h"
+#include "common/Latin1.h"
 #include "common/TextFormat.h"
 #include "images/UserImage.h"
 #include "link/DeviceLink.h"
@@ -14,8 +13,6 @@
 #include "link/PortSelection.h"
 #include "link/QtPortBackend.h"
 #include "link/RecordingBackend.h"
-#include "link/Settings.h"
-#include "procedures/RunProcedure.h"
 
 #include <QString>
 
@@ -23,11 +20,6 @@
 #include <optional>
 
 namespace {
-
-std::string Printable(const std::string& latin1)
-{
-    return QString::fromLatin1(latin1.data(), qsizetype(latin1.size())).toStdString();
-}
 
 // The longest part of a line of `in` that is kept; the rest of a longer line
 // is read and dropped. The console cuts a command far shorter.
@@ -49,7 +41,7 @@ CliSession::CliSession(const CliOptions& options, const ToolContext& context, st
 
 void CliSession::Say(const std::string& latin1Line)
 {
-    SayUtf8(Printable(latin1Line));
+    SayUtf8(Utf8FromLatin1(latin1Line));
 }
 
 void CliSession::SayUtf8(const std::string& utf8Line)
@@ -67,12 +59,12 @@ void CliSession::SayUtf8(const std::string& utf8Line)
 void CliSession::Note(const std::string& latin1Line)
 {
     if (!options.quiet)
-        errors.Line(Printable(latin1Line));
+        errors.Line(Utf8FromLatin1(latin1Line));
 }
 
 void CliSession::NoteFailure(const std::string& latin1Line)
 {
-    errors.Line(Printable(latin1Line));
+    errors.Line(Utf8FromLatin1(latin1Line));
 }
 
 void CliSession::Complain(const std::string& line)
@@ -115,25 +107,16 @@ bool CliSession::OpenLink()
 {
     static constexpr const char* kHowToSelect =
         "give --port NAME, set MIRELLE_PORT, or store one with mirelle-cli set-port NAME";
-    std::string portName;
-    const char* fromEnvironment = std::getenv("MIRELLE_PORT");
-    if (options.port) {
-        portName = *options.port;
-    } else if (fromEnvironment && *fromEnvironment) {
-        portName = fromEnvironment;
-    } else {
-        try {
-            ReadSetting(SettingName::kComPort, portName);
-        } catch (const SettingsError& error) {
-            Complain(std::string(error.what()) + ": " + kHowToSelect);
-            return false;
-        }
+    const PortChoice choice = ChoosePort(options.port, std::getenv("MIRELLE_PORT"));
+    if (!choice.problem.empty()) {
+        Complain(choice.problem + ": " + kHowToSelect);
+        return false;
     }
-    if (portName.empty()) {
+    if (choice.name.empty()) {
         Complain(std::string("No port selected: ") + kHowToSelect);
         return false;
     }
-    context.portName = portName;
+    context.portName = choice.name;
     if (options.record && recording && !recording->Recording()) {
         if (const auto refused = recording->Start(*options.record)) {
             Complain(*refused);
@@ -142,9 +125,9 @@ bool CliSession::OpenLink()
         }
     }
     DeviceLink& link = context.link;
-    if (link.OpenPort(ResolvePort(portName)))
+    if (link.OpenPort(ResolvePort(choice.name)))
         return true;
-    Complain(PortFailureText(portName, link.LastAddress().device, link.OpenFailure()));
+    Complain(PortFailureText(choice.name, link.LastAddress().device, link.OpenFailure()));
     return false;
 }
 
@@ -152,7 +135,7 @@ void CliSession::PrintPanel(const MachineInfo& info)
 {
     if (options.json) {
         report.Merge(MachineInfoMembers(info));
-        report.SetResult(Printable(info.statusText));
+        report.SetResult(Utf8FromLatin1(info.statusText));
         return;
     }
     // The machine's bytes may hold control characters: shown escaped, never
@@ -161,43 +144,6 @@ void CliSession::PrintPanel(const MachineInfo& info)
     Say("Status\t" + EscapedControls(panel.statusText));
     for (const PanelRow& row : panel.rows)
         Say(row.caption + "\t" + EscapedControls(row.text));
-}
-
-ExitCode CliSession::RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember,
-                                     bool sayResult)
-{
-    {
-        const StopSignals::ProcedureRunning procedureRunning;
-        std::optional<ProgressDisplay> progress;
-        if (!options.quiet)
-            progress.emplace(errors, options.json);
-        ProcedureTally tally;
-        ProcedureRun run;
-        run.eraseTimeout = options.eraseTimeout;
-        run.beforeTick = [](Procedure& running) {
-            if (StopSignals::Requested())
-                running.Abort();
-        };
-        run.afterTick = [&](const Procedure& running) {
-            tally.AfterTick(running);
-            if (!progress || running.IsFinished())
-                return;
-            const ProcedureProgress work = running.Work();
-            progress->Show(running.StatusText(), running.WorkUnit(), work.position - work.minimum,
-                           work.maximum - work.minimum);
-        };
-        RunProcedure(procedure, resultText, run);
-        if (reportMember) {
-            QJsonObject step = tally.Members();
-            step.insert("result", QString::fromLatin1(procedure.ResultText().c_str()));
-            report.Set(reportMember, step);
-        } else {
-            report.Merge(tally.Members());
-        }
-    }
-    if (sayResult)
-        Say(procedure.ResultText());
-    return ExitCodeOf(procedure.Outcome());
 }
 
 ExitCode CliSession::EndAfterStop()
@@ -244,12 +190,11 @@ ExitCode CliSession::EndRecording(ExitCode code)
     return code == ExitCode::Done ? ExitCode::FileRefused : code;
 }
 
-PortStack CliPortStack(const CliOptions& options, ErrorStream& errors, std::function<std::string()> portName)
+PortStack CliPortStack(const CliOptions& options, ErrorStream& errors)
 {
     PortStackOptions stack;
     stack.stopNow = [] { return StopSignals::Urgent(); };
     stack.recordable = options.record.has_value();
-    stack.portName = std::move(portName);
     if (options.trace)
         stack.trace = [&errors](const std::string& line) { errors.Line(line, "trace"); };
     return BuildPortStack(std::make_unique<QtPortBackend>(), std::move(stack));

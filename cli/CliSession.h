@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
 #include "cli/JsonReport.h"
@@ -14,7 +14,6 @@
 
 class ErrorStream;
 class RecordingBackend;
-class Procedure;
 struct MachineInfo;
 
 // What every command of mirelle-cli works with: the options, the context of
@@ -80,17 +79,6 @@ public:
     // escaped); with --json, its fields go into the report.
     void PrintPanel(const MachineInfo& info);
 
-    // Runs a procedure to its end with progress on `err` (none with --quiet), a stop as its
-    // Abort button and --erase-timeout as the bound of its erase phase,
-    // keeping `resultText` in step; then prints the result text. The report
-    // gets what the run did (ProcedureTally), as members of its own, or with
-    // `reportMember` (a step after the command's main run, such as the
-    // verify) as one member of that name that also holds its result text.
-    // Without `sayResult` the caller says the result text when it is sure
-    // of it (a read whose file is still to be written).
-    ExitCode RunWithProgress(Procedure& procedure, std::string& resultText, const char* reportMember = nullptr,
-                             bool sayResult = true);
-
     // How a run that was stopped ends: "Aborted" (nothing after a closed
     // pipe), exit code 5.
     ExitCode EndAfterStop();
@@ -98,6 +86,9 @@ public:
     // With --json, prints the report's one object for the run's exit code
     // (nothing after a closed pipe).
     void EndReport(ExitCode code);
+    // The one writer of standard error.
+    ErrorStream& Errors() { return errors; }
+
     // Part of the report's object written now (JsonReport::StreamArray),
     // for a run whose findings are too many to hold.
     void StreamJson(const std::string& text);
@@ -111,6 +102,6 @@ private:
 };
 
 // The port stack the options ask for: the operating system's serial ports,
-// given up at a stop, recordable with --record (`portName` tells the name of
-// the port being opened), traced through `errors` with --trace.
-PortStack CliPortStack(const CliOptions& options, ErrorStream& errors, std::function<std::string()> portName = {});
+// given up at a stop, recordable with --record, traced through `errors` with
+// --trace.
+PortStack CliPortStack(const CliOptions& options, ErrorStream& errors);

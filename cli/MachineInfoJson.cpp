@@ -1,21 +1,22 @@
 #include "cli/MachineInfoJson.h"
 
-#include "app/readout/MachineInfo.h"
-#include "app/readout/MachinePanel.h"
+#include "operations/readout/MachineInfo.h"
+#include "operations/readout/MachinePanel.h"
 #include "cli/JsonReport.h"
+#include "common/QtText.h"
 #include "common/TextFormat.h"
 
 namespace {
 
 QString Latin1(const std::string& text)
 {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return QStringFromLatin1(text);
 }
 
 template <std::size_t N>
 QString Latin1(const std::array<std::uint8_t, N>& field)
 {
-    return Latin1(FieldText(field.data(), field.size()));
+    return QStringFromLatin1(FieldText(field.data(), field.size()));
 }
 
 }  // namespace

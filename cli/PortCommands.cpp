@@ -1,4 +1,4 @@
-#include "cli/CommandHandlers.h"
+#include "cli/PortCommands.h"
 
 #include "cli/CliSession.h"
 #include "common/ControlText.h"
@@ -54,19 +54,6 @@ void PrintStoredPorts(CliSession& session)
     session.report.Set("devices", devices);
 }
 
-// The names com1 .. com8 that stand for the device `entry` is.
-std::vector<std::string> PortNamesOf(const SerialPortEntry& entry)
-{
-    std::vector<std::string> names;
-    const std::string device = ResolvedDevice(entry.device);
-    for (int item = 1; item <= PortSelection::kPortCount; ++item) {
-        const PortAddress address = ResolvePort(PortNameOfItem(item));
-        if (ResolvedDevice(address.device) == device)
-            names.push_back(address.name);
-    }
-    return names;
-}
-
 QJsonValue HexOrNull(const std::optional<std::uint16_t>& id)
 {
     return id ? QJsonValue(QString::fromStdString(FormatText("%04x", unsigned(*id)))) : QJsonValue();
@@ -75,7 +62,7 @@ QJsonValue HexOrNull(const std::optional<std::uint16_t>& id)
 QJsonObject PortJson(const SerialPortEntry& entry)
 {
     QJsonArray names;
-    for (const std::string& name : PortNamesOf(entry))
+    for (const std::string& name : PortNamesFor(entry.device))
         names.append(QString::fromStdString(name));
     return QJsonObject{
         {"device", QString::fromStdString(entry.device)},
@@ -94,7 +81,7 @@ QJsonObject PortJson(const SerialPortEntry& entry)
 std::string PortLine(const SerialPortEntry& entry)
 {
     std::string names;
-    for (const std::string& name : PortNamesOf(entry))
+    for (const std::string& name : PortNamesFor(entry.device))
         names += (names.empty() ? "" : " ") + name;
     std::string line;
     for (const std::string& field : {entry.device, entry.stableName, entry.description, entry.manufacturer,
@@ -118,11 +105,8 @@ ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments)
         return session.UsageError("'" + EscapedUtf8(arguments[1])
                                   + "' is no device path: it holds control characters");
     try {
-        if (arguments.size() > 1) {
-            // The stable name survives re-plugging and other adapters.
-            const std::string stable = StableNameOf(arguments[1]);
-            WriteSetting(SettingName::PortDevice(name), stable.empty() ? arguments[1] : stable);
-        }
+        if (arguments.size() > 1)
+            StorePortDevice(name, arguments[1]);
         PortSelection(session.context.link, name).SavePortSetting();
     } catch (const SettingsError& error) {
         session.Complain(error.what());

@@ -28,6 +28,13 @@ bool TerminalPrompts::CanConfirm() const
     return yes || IsTerminal(in);
 }
 
+std::optional<std::string> TerminalPrompts::NoConfirmation() const
+{
+    if (CanConfirm())
+        return std::nullopt;
+    return "standard input is no terminal to confirm on; add --yes to confirm";
+}
+
 bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
 {
     if (yes)

@@ -26,6 +26,9 @@ public:
 
     // A confirmation can be had: --yes, or standard input on a terminal.
     bool CanConfirm() const;
+    // "standard input is no terminal to confirm on; add --yes to confirm"
+    // when none can be had.
+    std::optional<std::string> NoConfirmation() const override;
 
 private:
     bool yes;

@@ -1,5 +1,5 @@
 // mirelle-cli: the service tool's main use from a shell or a script.
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "cli/CliRunner.h"
 #include "cli/CliSession.h"
 #include "cli/ErrorStream.h"
@@ -29,7 +29,7 @@ int main(int argc, char** argv)
             jsonErrors->Line(message.toStdString(), "qt");
         });
     }
-    PortStack stack = CliPortStack(commandLine.options, errors, [] { return currentPortName; });
+    PortStack stack = CliPortStack(commandLine.options, errors);
     DeviceLink link(std::move(stack.backend));
     const ToolContext context = ProcessContext(link);
     try {

@@ -45,4 +45,8 @@ public:
     virtual bool Confirm(const std::string& caption, const std::string& text) = 0;
     // The exclamation sound, then a box with the stop icon and OK.
     virtual void Error(const std::string& caption, const std::string& text) = 0;
+    // Why no confirmation can be had here at all (a command line whose
+    // standard input is no terminal, without --yes), so that a job says so
+    // before it touches the machine; nothing when one can be asked.
+    virtual std::optional<std::string> NoConfirmation() const { return std::nullopt; }
 };

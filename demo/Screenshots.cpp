@@ -4,7 +4,7 @@
 // dialog under way. demo/screenshots.sh builds and runs it.
 // Usage: loader-screenshots OUTPUT_FOLDER   (run from the repository's root)
 
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "app/ui/LoaderApplication.h"
 #include "app/ui/LoaderWindows.h"
 #include "app/ui/MainForm.h"
@@ -16,7 +16,7 @@
 #include "sim/MachineModel.h"
 #include "sim/ModelPortBackend.h"
 
-#include "app/readout/MachineInfo.h"
+#include "operations/readout/MachineInfo.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
 #include "images/SymbolTable.h"

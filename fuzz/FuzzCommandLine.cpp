@@ -4,7 +4,7 @@
 // exitCode is the exit code, every line of standard error a JSON object of
 // its own. A line the parser takes is not run: commands write files and
 // open devices.
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "cli/ErrorStream.h"

@@ -6,9 +6,9 @@
 //
 // Input: the first byte picks the mode (even: raw bytes, odd: a machine whose
 // answers are changed), the rest feeds FuzzPortBackend.
-#include "app/panels/UserProgramPanel.h"
-#include "app/readout/MachineInfo.h"
-#include "app/readout/MachinePanel.h"
+#include "operations/downloads/DownloadStarts.h"
+#include "operations/readout/MachineInfo.h"
+#include "operations/readout/MachinePanel.h"
 #include "cli/MachineInfoJson.h"
 #include "fuzz/FuzzPortBackend.h"
 #include "fuzz/SampleMachine.h"

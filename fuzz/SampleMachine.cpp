@@ -1,7 +1,7 @@
 #include "fuzz/SampleMachine.h"
 
-#include "app/panels/UserProgramPanel.h"
-#include "app/readout/MachineInfo.h"
+#include "operations/downloads/DownloadStarts.h"
+#include "operations/readout/MachineInfo.h"
 #include "samples/SampleSet.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "app/ui/LoaderWindows.h"
 
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "app/ui/MainForm.h"
 #include "console/ui/EmulForm.h"
 #include "link/ui/ConfigForm.h"
@@ -16,7 +16,21 @@ TProgramUserForm* ProgramUserForm = nullptr;
 TEmulForm* EmulForm = nullptr;
 
 LoaderWindows::LoaderWindows() = default;
-LoaderWindows::LoaderWindows(LoaderWindows&&) noexcept = default;
+
+// The main window reaches the others through the one list it belongs to:
+// moved, the list tells it where it is now.
+LoaderWindows::LoaderWindows(LoaderWindows&& other) noexcept
+    : main(std::move(other.main)),
+      config(std::move(other.config)),
+      boot(std::move(other.boot)),
+      factory(std::move(other.factory)),
+      user(std::move(other.user)),
+      console(std::move(other.console)),
+      devices(std::move(other.devices))
+{
+    if (main)
+        main->AttachWindows(*this);
+}
 
 LoaderWindows::~LoaderWindows()
 {
@@ -44,7 +58,6 @@ LoaderWindows CreateLoaderWindows(const ToolContext& context, Prompts& prompts, 
     TPortDevicesForm* devices = windows.devices.get();
     config->OnChooseDevice([devices](int item) { devices->ShowFor(item); });
     devices->OnChosen([config] { config->ShowPorts(); });
-    windows.main->AttachDialogs({windows.config.get(), windows.boot.get(), windows.factory.get(), windows.user.get(),
-                                 windows.console.get(), windows.devices.get()});
+    windows.main->AttachWindows(windows);
     return windows;
 }

@@ -27,7 +27,8 @@ struct LoaderWindows {
     std::unique_ptr<TPortDevicesForm> devices;
 
     LoaderWindows();
-    LoaderWindows(LoaderWindows&&) noexcept;
+    LoaderWindows(LoaderWindows&& other) noexcept;
+    LoaderWindows& operator=(LoaderWindows&&) = delete;
     ~LoaderWindows();
 };
 

@@ -4,9 +4,9 @@
 
 #include "app/FileToOpen.h"
 #include "app/StatusLine.h"
-#include "app/readout/MachineInfo.h"
-#include "app/readout/MachinePanel.h"
 #include "app/ui/LoaderApplication.h"
+#include "app/ui/LoaderWindows.h"
+#include "common/QtText.h"
 #include "console/ui/EmulForm.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
@@ -15,6 +15,10 @@
 #include "link/PortSelection.h"
 #include "link/ui/ConfigForm.h"
 #include "link/ui/PortDevicesForm.h"
+#include "operations/downloads/DownloadJobs.h"
+#include "operations/machine/MachineJobs.h"
+#include "operations/readout/MachineInfo.h"
+#include "operations/readout/MachinePanel.h"
 #include "procedures/ui/BootForm.h"
 #include "procedures/ui/ProcedureForm.h"
 
@@ -25,12 +29,6 @@
 namespace {
 
 constexpr const char* kCaption = "Mirelle series program loader V2.00";
-
-// Bytes from the machine and from files: one Latin-1 character each.
-QString Latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
 
 // A once-only field's edit: an enabled edit takes at most `length`
 // characters from the user, while a written field is shown whole, however
@@ -46,8 +44,9 @@ void ShowField(QLineEdit* edit, const QString& text, bool enabled, int length)
 
 TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool developer, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainForm>()), context(context), prompts(prompts),
-      userPanel(context), factoryPanel(context), bootPanel(context), controls(context), statusLine(new QLabel(this)),
-      developer(developer)
+      userLoad(FileKind::User, context.Targets()), factoryLoad(FileKind::Factory, context.Targets()),
+      bootLoad(FileKind::Boot, context.Targets()), controls(context.link, context.machineInfo),
+      statusLine(new QLabel(this)), developer(developer)
 {
     ui->setupUi(this);
     statusLine->setObjectName("StatusBarLabel");
@@ -97,9 +96,22 @@ TMainForm::~TMainForm()
     context.userImage.Release();
 }
 
-void TMainForm::AttachDialogs(const LoaderDialogs& dialogs)
+void TMainForm::AttachWindows(const LoaderWindows& loaderWindows)
 {
-    this->dialogs = dialogs;
+    windows = &loaderWindows;
+    runner = std::make_unique<DialogRunner>(
+        DialogRunner::Dialogs{*windows->user, *windows->factory, *windows->boot},
+        DialogRunner::ResultTexts{context.userResultText, context.factoryResultText});
+}
+
+JobContext TMainForm::Job()
+{
+    return {.link = context.link, .info = context.machineInfo, .runner = *runner, .observer = *this, .prompts = prompts};
+}
+
+void TMainForm::MachineRead(const MachineInfo& info)
+{
+    ShowMachinePanel(FillMachinePanel(info, context.userImage.loaded));
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -147,14 +159,14 @@ void TMainForm::Timer1Timer()
 
 void TMainForm::SerialConfigMenuClick()
 {
-    dialogs.config->show();
-    dialogs.config->raise();
-    dialogs.config->activateWindow();
+    windows->config->show();
+    windows->config->raise();
+    windows->config->activateWindow();
 }
 
 void TMainForm::SerialDevicesMenuClick()
 {
-    dialogs.devices->ShowFor(0);
+    windows->devices->ShowFor(0);
 }
 
 void TMainForm::ExitMenuClick()
@@ -164,25 +176,21 @@ void TMainForm::ExitMenuClick()
 
 void TMainForm::EmulatorMenuClick()
 {
-    dialogs.console->show();
-    dialogs.console->raise();
-    dialogs.console->activateWindow();
+    windows->console->show();
+    windows->console->raise();
+    windows->console->activateWindow();
 }
 
 void TMainForm::RefreshScreenInfo(QObject* sender)
 {
-    if (sender == ui->ProgramFactoryButton)
-        ReadIdentOnly(context.link, context.machineInfo);
-    else
-        ReadMachineInfo(context.link, context.machineInfo);
-    ShowMachinePanel(FillMachinePanel(context.machineInfo, context.userImage.loaded));
+    ReadMachine(Job(), sender == ui->ProgramFactoryButton ? ReadoutKind::Identity : ReadoutKind::Full);
 }
 
 void TMainForm::ShowMachinePanel(const MachinePanel& panel)
 {
-    ui->RefreshStatusLabel->setText(Latin1(panel.statusText));
+    ui->RefreshStatusLabel->setText(QStringFromLatin1(panel.statusText));
     for (const PanelRow& row : panel.rows) {
-        const QString text = Latin1(row.text);
+        const QString text = QStringFromLatin1(row.text);
         switch (row.id) {
         case PanelRowId::HardIdent: ui->HardIdentLabel->setText(text); break;
         case PanelRowId::MiniBootVersion: ui->MiniBootVersionLabel->setText(text); break;
@@ -221,7 +229,7 @@ bool TMainForm::ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* sta
         return false;
     fileName->setText(QString::fromStdString(load.path));
     fileName->setToolTip(QString::fromStdString(load.path));
-    status->setText(Latin1(load.statusText));
+    status->setText(QStringFromLatin1(load.statusText));
     return true;
 }
 
@@ -233,16 +241,16 @@ void TMainForm::OpenFile(const std::string& path)
         return;
     }
     switch (*file.kind) {
-    case FileKind::User: ShowUserLoad(userPanel.LoadChosen(file.path, prompts)); break;
-    case FileKind::Factory: ShowFactoryLoad(factoryPanel.LoadChosen(file.path, prompts)); break;
-    case FileKind::Boot: ShowBootLoad(bootPanel.LoadChosen(file.path, prompts)); break;
-    case FileKind::Symbols: dialogs.console->LoadSymbolFile(file.path); break;
+    case FileKind::User: ShowUserLoad(userLoad.LoadChosen(file.path, prompts)); break;
+    case FileKind::Factory: ShowFactoryLoad(factoryLoad.LoadChosen(file.path, prompts)); break;
+    case FileKind::Boot: ShowBootLoad(bootLoad.LoadChosen(file.path, prompts)); break;
+    case FileKind::Symbols: windows->console->LoadSymbolFile(file.path); break;
     }
 }
 
 void TMainForm::LoadUserButtonClick()
 {
-    ShowUserLoad(userPanel.Load(prompts));
+    ShowUserLoad(userLoad.Load(prompts));
 }
 
 void TMainForm::ShowUserLoad(const FileLoad& load)
@@ -259,7 +267,7 @@ void TMainForm::ShowUserLoad(const FileLoad& load)
 
 void TMainForm::LoadBootButtonClick()
 {
-    ShowBootLoad(bootPanel.Load(prompts));
+    ShowBootLoad(bootLoad.Load(prompts));
 }
 
 void TMainForm::ShowBootLoad(const FileLoad& load)
@@ -270,7 +278,7 @@ void TMainForm::ShowBootLoad(const FileLoad& load)
 
 void TMainForm::LoadFactoryButtonClick()
 {
-    ShowFactoryLoad(factoryPanel.Load(prompts));
+    ShowFactoryLoad(factoryLoad.Load(prompts));
 }
 
 void TMainForm::ShowFactoryLoad(const FileLoad& load)
@@ -281,17 +289,16 @@ void TMainForm::ShowFactoryLoad(const FileLoad& load)
 
 void TMainForm::BootButtonClick()
 {
-    // The boot panel has no result label: a refusal shows nothing.
-    const ActionStart start = bootPanel.Start();
-    if (start.procedure)
-        dialogs.boot->Run(*start.procedure);
-    RefreshScreenInfo(nullptr);
+    // The boot panel has no result label: a refusal shows nothing. The full
+    // readout follows in any case.
+    BootMachine(Job(), context.bootImage, true);
 }
 
 void TMainForm::ProgramFactoryButtonClick()
 {
     ui->ProgramFactoryStatusLabel->clear();
-    RunDownload(factoryPanel.Start(), ui->ProgramFactoryStatusLabel, *dialogs.factory, context.factoryResultText);
+    const JobOutcome outcome = DownloadFactoryImage(Job(), context.factoryImage);
+    ui->ProgramFactoryStatusLabel->setText(QStringFromLatin1(outcome.text));
 }
 
 void TMainForm::HardwareOptionsMaskEditChange()
@@ -316,26 +323,29 @@ void TMainForm::DownloadHardwareOptionsButtonClick()
         RefreshScreenInfo(nullptr);
 }
 
+// The window has read the machine before (the panel shows the button only
+// when the field is blank), and shows a lost reply's "No answer" box as it
+// stands; a write sent is followed by the full readout.
+constexpr WriteOnceOptions kWindowsWrite{.judgeLostReply = false, .readoutFirst = false};
+
 void TMainForm::DownloadSerialNumberButtonClick()
 {
-    if (controls.WriteField(OnceOnlyField::SerialNumber, ui->SerialNumberEdit->text(), prompts))
-        RefreshScreenInfo(nullptr);
+    WriteOnceOnlyField(Job(), OnceOnlyField::SerialNumber, ui->SerialNumberEdit->text(), kWindowsWrite);
 }
 
 void TMainForm::DownloadMachineNameButtonClick()
 {
-    if (controls.WriteField(OnceOnlyField::MachineName, ui->MachineNameEdit->text(), prompts))
-        RefreshScreenInfo(nullptr);
+    WriteOnceOnlyField(Job(), OnceOnlyField::MachineName, ui->MachineNameEdit->text(), kWindowsWrite);
 }
 
 void TMainForm::PowerOffButtonClick()
 {
-    controls.PowerControl(0);
+    SetPower(Job(), PowerMode::Off);
 }
 
 void TMainForm::ProgramloaderMenuClick()
 {
-    controls.PowerControl(1);
+    SetPower(Job(), PowerMode::ResidentLoader);
 }
 
 void TMainForm::RtsCheckBoxClick(bool checked)
@@ -347,17 +357,6 @@ void TMainForm::RtsCheckBoxClick(bool checked)
 void TMainForm::ProgramUserButtonClick()
 {
     ui->ProgramUserStatusLabel->clear();
-    RunDownload(userPanel.Start(), ui->ProgramUserStatusLabel, *dialogs.user, context.userResultText);
-}
-
-void TMainForm::RunDownload(const ActionStart& start, QLabel* result, TProcedureForm& dialog, std::string& resultText)
-{
-    ShowMachinePanel(FillMachinePanel(context.machineInfo, context.userImage.loaded));
-    if (!start.procedure) {
-        result->setText(Latin1(start.text));
-        return;
-    }
-    dialog.Run(*start.procedure, resultText);
-    result->setText(Latin1(resultText));
-    RefreshScreenInfo(nullptr);
+    const JobOutcome outcome = DownloadUserProgram(Job(), context.userImage);
+    ui->ProgramUserStatusLabel->setText(QStringFromLatin1(outcome.text));
 }

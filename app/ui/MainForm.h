@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/ToolContext.h"
-#include "app/panels/BootPanel.h"
-#include "app/panels/FactoryPanel.h"
-#include "app/panels/MachineWrites.h"
-#include "app/panels/UserProgramPanel.h"
+#include "app/ui/DialogRunner.h"
+#include "files/LoadFlow.h"
+#include "operations/Job.h"
+#include "operations/ToolContext.h"
+#include "operations/machine/MachineControls.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -24,22 +24,14 @@ class TEmulForm;
 class TProcedureForm;
 class TProgramFactoryForm;
 class TProgramUserForm;
-
-// The windows the main window shows; all live as long as it does.
-struct LoaderDialogs {
-    TConfigForm* config = nullptr;
-    TBootForm* boot = nullptr;
-    TProgramFactoryForm* factory = nullptr;
-    TProgramUserForm* user = nullptr;
-    TEmulForm* console = nullptr;
-    TPortDevicesForm* devices = nullptr;
-};
+struct LoaderWindows;
 
 // The main window: the machine information panel, the user program panel
 // (and, for developers, the boot and factory panels), the menu and the
 // status line that shows the link's state once a second. Its handlers read
-// their widgets, call one core operation and show what comes back.
-class TMainForm final : public QMainWindow {
+// their widgets, call one job and show what comes back; each readout a job
+// makes is shown in the machine panel as it comes.
+class TMainForm final : public QMainWindow, private JobObserver {
     Q_OBJECT
 
 public:
@@ -49,8 +41,8 @@ public:
     // FormDestroy: the image buffers are released with the main window.
     ~TMainForm() override;
 
-    // The dialogs, created after the main window.
-    void AttachDialogs(const LoaderDialogs& dialogs);
+    // The other windows, created after the main window.
+    void AttachWindows(const LoaderWindows& windows);
 
     // The readout (identity only for the factory "Download" button, the
     // full one for any other sender), then the panel from MachineInfo.
@@ -88,6 +80,11 @@ private:
     void ProgramloaderMenuClick();
     void RtsCheckBoxClick(bool checked);
 
+    // The job's context: the window's link and MachineInfo, its dialogs,
+    // its prompts, and this window as the observer.
+    JobContext Job();
+    void MachineRead(const MachineInfo& info) override;
+
     void ShowMachinePanel(const MachinePanel& panel);
     // The file-name and status labels after a Load; true when a file was chosen.
     bool ShowFileLoad(const FileLoad& load, QLabel* fileName, QLabel* status);
@@ -95,20 +92,16 @@ private:
     void ShowUserLoad(const FileLoad& load);
     void ShowBootLoad(const FileLoad& load);
     void ShowFactoryLoad(const FileLoad& load);
-    // A download panel's start, after whose readout the machine panel is
-    // shown again: its refusal on the panel's result label, or its dialog
-    // (keeping the process-wide `resultText` in step), the result text on
-    // the label and the full readout.
-    void RunDownload(const ActionStart& start, QLabel* result, TProcedureForm& dialog, std::string& resultText);
 
     std::unique_ptr<Ui::MainForm> ui;
     ToolContext context;
     Prompts& prompts;
-    UserProgramPanel userPanel;
-    FactoryPanel factoryPanel;
-    BootPanel bootPanel;
+    LoadFlow userLoad;
+    LoadFlow factoryLoad;
+    LoadFlow bootLoad;
     MachineControls controls;
-    LoaderDialogs dialogs;
+    const LoaderWindows* windows = nullptr;
+    std::unique_ptr<DialogRunner> runner;
     QTimer Timer1{this};
     QLabel* statusLine;
     std::string statusHintOf;  // the state and port the status line's tool tip was made for

@@ -1,6 +1,6 @@
 // mirelle-loader: the service tool's window.
 #include "app/LoaderOptions.h"
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "app/ui/LoaderApplication.h"
 #include "app/ui/LoaderWindows.h"
 #include "app/ui/MainForm.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     std::unique_ptr<DeviceLink> recordedLink;
     if (options.record) {
         PortStack stack = BuildPortStack(std::make_unique<QtPortBackend>(),
-                                         {.recordable = true, .portName = [] { return currentPortName; }});
+                                         {.stopNow = {}, .recordable = true, .trace = {}});
         stack.recording->StartAtNextOpen(*options.record);
         stack.recording->TellTroubleTo([&prompts](const std::string& text) {
             QTimer::singleShot(0, [&prompts, text] { prompts.Error(LoaderApplication::kTitle, text); });

@@ -1,5 +1,6 @@
 #include "console/ui/EmulForm.h"
 
+#include "common/QtText.h"
 #include "ui_EmulForm.h"
 
 #include "console/ConsoleText.h"
@@ -37,7 +38,7 @@ std::string CrLfText(const QString& text)
 
 QString LfText(const std::string& text)
 {
-    return QString::fromLatin1(text.data(), qsizetype(text.size())).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return QStringFromLatin1(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "console/ui/WatchForm.h"
 
+#include "common/QtText.h"
 #include "ui_WatchForm.h"
 
 #include "common/ui/PeriodicTimer.h"
@@ -40,7 +41,7 @@ TWatchForm::TWatchForm(QWidget* owner, const WatchOrder& order, DeviceLink& link
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);  // FormClose: closed is gone, its timer with it
     if (!order.caption.empty())
-        setWindowTitle(QString::fromLatin1(order.caption.data(), qsizetype(order.caption.size())));
+        setWindowTitle(QStringFromLatin1(order.caption));
     ui->AddressLabel->setFont(LabelFont());
     ui->ValueLabel->setFont(LabelFont());
     ui->AddressLabel->setText(QString::fromStdString(watch.AddressText()));
@@ -105,7 +106,7 @@ void TWatchForm::ShowWatch()
     palette.setColor(QPalette::Window, LightColour(watch.Light()));
     ui->ComShape->setPalette(palette);
     const std::string& values = watch.ValueText();
-    ui->ValueLabel->setText(QString::fromLatin1(values.data(), qsizetype(values.size())));
+    ui->ValueLabel->setText(QStringFromLatin1(values));
     EnableTimer(Timer1, watch.TimerEnabled());
     // Taller when more words are shown than fit; never smaller by itself.
     const int needed = sizeHint().height();

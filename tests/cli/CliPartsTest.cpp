@@ -8,7 +8,7 @@
 #include "cli/Progress.h"
 #include "link/DeviceLink.h"
 #include "support/ScriptedPeer.h"
-#include "app/ToolContext.h"
+#include "operations/ToolContext.h"
 #include "link/TracingBackend.h"
 
 #include <QDir>

@@ -26,19 +26,20 @@ endforeach()
 # ui folder may include what its folder may, its folder itself, and the ui
 # folders below it. The programs' folders (cli, sim, samples, demo, bench)
 # stand on the core; only demo may show windows.
-set(project_folders common link images files procedures console app cli sim samples demo bench)
+set(project_folders common link images files procedures console operations app cli sim samples demo bench)
 set(below_common "")
 set(below_link common)
 set(below_images common)
 set(below_files link images common)
 set(below_procedures link images common)
 set(below_console files link images common)
-set(below_app procedures console files link images common)
-set(below_cli app procedures console files link images common)
+set(below_operations procedures console files link images common)
+set(below_app operations procedures console files link images common)
+set(below_cli operations procedures console files link images common)
 set(below_samples common)
 set(below_sim link images samples common)
-set(below_bench app procedures console files link images samples sim common)
-set(below_demo app procedures console files link images samples sim common
+set(below_bench operations procedures console files link images samples sim common)
+set(below_demo app operations procedures console files link images samples sim common
   app/ui procedures/ui console/ui link/ui common/ui)
 set(window_folders demo)
 
@@ -102,15 +103,16 @@ endforeach()
 # 3. Only a program's entry reaches the process-wide objects; the units that
 # define them, and the context that gathers them, name them too.
 set(process_wide "The(DeviceLink|MachineInfo|UserImage|FactoryImage|BootImage|SymbolTable)\\(|currentPortName|UserResultText|FactoryResultText")
-set(owners link/DeviceLink.h link/DeviceLink.cpp app/readout/MachineInfo.h app/readout/MachineReadout.cpp
+set(owners link/DeviceLink.h link/DeviceLink.cpp operations/readout/MachineInfo.h operations/readout/MachineInfo.cpp
   images/UserImage.h images/UserImage.cpp images/FactoryImage.h images/FactoryImage.cpp images/BootImage.h
   images/BootImage.cpp images/SymbolTable.h images/SymbolTable.cpp procedures/ResultTexts.h
-  procedures/ResultTexts.cpp app/ToolContext.cpp)
+  procedures/ResultTexts.cpp operations/ToolContext.cpp)
 file(GLOB_RECURSE product RELATIVE ${SOURCE_DIR}
   ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/common/*.h ${SOURCE_DIR}/link/*.cpp ${SOURCE_DIR}/link/*.h
   ${SOURCE_DIR}/images/*.cpp ${SOURCE_DIR}/images/*.h ${SOURCE_DIR}/files/*.cpp ${SOURCE_DIR}/files/*.h
   ${SOURCE_DIR}/procedures/*.cpp ${SOURCE_DIR}/procedures/*.h
-  ${SOURCE_DIR}/console/*.cpp ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/app/*.h
+  ${SOURCE_DIR}/console/*.cpp ${SOURCE_DIR}/console/*.h ${SOURCE_DIR}/operations/*.cpp ${SOURCE_DIR}/operations/*.h
+  ${SOURCE_DIR}/app/*.cpp ${SOURCE_DIR}/app/*.h
   ${SOURCE_DIR}/cli/*.cpp ${SOURCE_DIR}/cli/*.h)
 foreach(source ${product})
   get_filename_component(name ${source} NAME)

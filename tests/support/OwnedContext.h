@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ToolContext.h"
-#include "app/readout/MachineInfo.h"
+#include "operations/ToolContext.h"
+#include "operations/readout/MachineInfo.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
 #include "images/SymbolTable.h"

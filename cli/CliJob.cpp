@@ -1,0 +1,96 @@
+#include "cli/CliJob.h"
+
+#include "common/QtText.h"
+#include "cli/CliSession.h"
+#include "cli/Signals.h"
+
+#include <QJsonObject>
+
+namespace {
+
+ProcedureRun StoppableRun(const CliOptions& options)
+{
+    ProcedureRun run;
+    run.eraseTimeout = options.eraseTimeout;
+    run.beforeTick = [](Procedure& running) {
+        if (StopSignals::Requested())
+            running.Abort();
+    };
+    return run;
+}
+
+}  // namespace
+
+CliJob::CliJob(CliSession& session)
+    : session(session),
+      runner(StoppableRun(session.options),
+             {.user = &session.context.userResultText, .factory = &session.context.factoryResultText})
+{
+}
+
+JobContext CliJob::Context()
+{
+    return {.link = session.context.link,
+            .info = session.context.machineInfo,
+            .runner = *this,
+            .observer = *this,
+            .prompts = session.prompts,
+            .openLink = [this] { return session.OpenLink(); },
+            .stopRequested = [] { return StopSignals::Requested(); }};
+}
+
+StepOutcome CliJob::Run(Procedure& procedure, StepKind kind, JobObserver& observer)
+{
+    const StopSignals::ProcedureRunning procedureRunning;
+    return runner.Run(procedure, kind, observer);
+}
+
+void CliJob::Progress(const std::string& phase, const std::string& unit, std::uint64_t done, std::uint64_t total)
+{
+    if (session.options.quiet)
+        return;
+    if (!display)
+        display.emplace(session.Errors(), session.options.json);
+    display->Show(phase, unit, done, total);
+}
+
+void CliJob::StepEnded(const StepOutcome& step)
+{
+    display.reset();  // its line ended
+    QJsonObject members{
+        {"bytes", qint64(step.counts.bytes)},
+        {"blocks", qint64(step.counts.blocks)},
+        {"erases", qint64(step.counts.erases)},
+        {"durationMs", qint64(step.duration.count())},
+    };
+    if (step.kind == StepKind::Verify) {
+        members.insert("result", QStringFromLatin1(step.text));
+        session.report.Set("verify", members);
+    } else {
+        session.report.Merge(members);
+    }
+}
+
+void CliJob::Result(const std::string& line)
+{
+    session.SayUtf8(line);
+}
+
+void CliJob::Problem(const std::string& line)
+{
+    session.Complain(line);
+}
+
+ExitCode ExitCodeOf(const CliSession& session, JobEnd end)
+{
+    switch (end) {
+    case JobEnd::Done: return ExitCode::Done;
+    case JobEnd::NoAnswer: return ExitCode::NoAnswer;
+    case JobEnd::InputRefused: return ExitCode::Usage;
+    case JobEnd::FileRefused: return ExitCode::FileRefused;
+    case JobEnd::MachineRefused: return ExitCode::MachineRefused;
+    case JobEnd::Aborted: return ExitCode::Aborted;
+    case JobEnd::PortUnavailable: return session.LinkRefusal();
+    }
+    return ExitCode::MachineRefused;
+}

@@ -1,0 +1,64 @@
+#include "operations/Job.h"
+
+#include "operations/ActionStart.h"
+
+#include "common/Latin1.h"
+#include "procedures/FlashReadBack.h"
+
+JobEnd EndOf(ProcedureResult result)
+{
+    switch (result) {
+    case ProcedureResult::Done: return JobEnd::Done;
+    case ProcedureResult::NoAnswer:
+    case ProcedureResult::WriteFailed: return JobEnd::NoAnswer;
+    case ProcedureResult::Aborted: return JobEnd::Aborted;
+    default: return JobEnd::MachineRefused;
+    }
+}
+
+void JobObserver::Progress(const std::string&, const std::string&, std::uint64_t, std::uint64_t) {}
+void JobObserver::StepEnded(const StepOutcome&) {}
+void JobObserver::Result(const std::string&) {}
+void JobObserver::Problem(const std::string&) {}
+void JobObserver::MachineRead(const MachineInfo&) {}
+
+const StepOutcome* JobOutcome::Step(StepKind kind) const
+{
+    for (const StepOutcome& step : steps)
+        if (step.kind == kind)
+            return &step;
+    return nullptr;
+}
+
+StepOutcome RunStep(const JobContext& job, Procedure& procedure, StepKind kind, JobOutcome& outcome, bool holdResult)
+{
+    StepOutcome step = job.runner.Run(procedure, kind, job.observer);
+    outcome.steps.push_back(step);
+    job.observer.StepEnded(step);
+    if (!holdResult)
+        job.observer.Result(Utf8FromLatin1(step.text));
+    outcome.end = EndOf(step.result);
+    outcome.text = step.text;
+    return step;
+}
+
+void VerifyWritten(const JobContext& job, std::vector<FlashSegment> written, JobOutcome& outcome)
+{
+    FlashVerify verify(job.link, std::move(written));
+    RunStep(job, verify, StepKind::Verify, outcome);
+}
+
+JobEnd EndOf(ActionRefusal refusal)
+{
+    switch (refusal) {
+    case ActionRefusal::NoAnswer: return JobEnd::NoAnswer;
+    case ActionRefusal::NotLoaded: return JobEnd::FileRefused;
+    default: return JobEnd::MachineRefused;
+    }
+}
+
+JobOutcome Refused(const JobContext& job, const ActionStart& start)
+{
+    job.observer.Result(Utf8FromLatin1(start.text));
+    return JobOutcome::Ended(EndOf(start.refusal), start.text);
+}
