@@ -191,3 +191,24 @@ TEST(RecordReplay, ARecordingCutOnTheWayIsToldByTheRunAndByDecode)
     EXPECT_THAT(decoded.out, HasSubstr("first failure: none\n"));
     EXPECT_THAT(decoded.out, Not(HasSubstr("no answer")));
 }
+
+// A recording that cannot be written stops the command before the port is
+// opened (exit 3); one whose text is spoilt is decoded up to its last good
+// event, and the bad line named (exit 3).
+TEST(RecordReplay, AnUnwritableRecordingStopsTheRunAndASpoiltOneIsReadUpToItsFault)
+{
+    TestFiles files;
+    const QString unwritable = Q(files.Path("none/field.rec"));
+    const CliRun refused = RunOn({}, {"--record", unwritable, "info"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "mirelle-cli: cannot write the recording " + unwritable.toStdString()
+                               + ": No such file or directory\n");
+
+    const std::string text = "mirelle-recording 2\n10 write 80A203\n20 read 1 04\n30 tickle\n";
+    const QString spoilt = Q(files.Put("spoilt.rec", FileBytes(text.begin(), text.end())));
+    const CliRun decoded = RunCli({"decode", spoilt});
+    EXPECT_EQ(decoded.exitCode, 3);
+    EXPECT_THAT(decoded.out, HasSubstr("wake-up 80A2 -> ack\n"));
+    EXPECT_THAT(decoded.err, HasSubstr("spoilt.rec: line 4: unknown event 'tickle'\n"));
+}
