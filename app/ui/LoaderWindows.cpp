@@ -44,6 +44,7 @@ LoaderWindows CreateLoaderWindows(const ToolContext& context, Prompts& prompts, 
     TPortDevicesForm* devices = windows.devices.get();
     config->OnChooseDevice([devices](int item) { devices->ShowFor(item); });
     devices->OnChosen([config] { config->ShowPorts(); });
+    config->OnPicked([devices] { devices->ShowSelection(); });
     windows.main->AttachDialogs({windows.config.get(), windows.boot.get(), windows.factory.get(), windows.user.get(),
                                  windows.console.get(), windows.devices.get()});
     return windows;
