@@ -59,10 +59,10 @@ void ReplayPeer::ServeAnswers(std::optional<std::size_t> base)
         const LineEvent& event = events[cursor];
         const std::string where = FormatText("event %zu (%s)", cursor + 1, Seconds(event.micros).c_str());
         if (event.kind == LineEvent::Kind::Break && event.on)
-            std::fprintf(notes, "mirelle-sim: %s: the tool set a break here; a pseudo-terminal carries none\n",
+            std::fprintf(notes, "mirelle-sim: note: %s: the tool set a break here; a pseudo-terminal carries none\n",
                          where.c_str());
         else if (event.kind == LineEvent::Kind::Rts)
-            std::fprintf(notes, "mirelle-sim: %s: the tool set RTS %s here; a pseudo-terminal carries none\n",
+            std::fprintf(notes, "mirelle-sim: note: %s: the tool set RTS %s here; a pseudo-terminal carries none\n",
                          where.c_str(), event.on ? "on" : "off");
         if (event.kind != LineEvent::Kind::Read || event.bytes.empty() || !base)
             continue;

@@ -99,6 +99,7 @@ one command a line:
   loader    power it on into the resident loader
   off       switch it off
   save      write the flash to the --flash and --save-flash files now
+Each is answered on standard error with what it did.
 End of standard input stops the simulator.
 
   -h, --help                print this text and stop
@@ -355,14 +356,20 @@ MachineModel BuildMachine(Options& options)
     return std::move(*machine);
 }
 
-bool SaveFlash(const MachineModel& machine, const Options& options)
+// Writes the flash to the --flash and --save-flash files; with `tell`, each
+// file written is named on standard error.
+bool SaveFlash(const MachineModel& machine, const Options& options, bool tell = false)
 {
     bool saved = true;
     for (const auto& path : {options.flashFile, options.saveFile}) {
+        if (path.empty())
+            continue;
         std::string error;
-        if (!path.empty() && !machine.SaveFlash(path, error)) {
+        if (!machine.SaveFlash(path, error)) {
             std::fprintf(stderr, "mirelle-sim: %s\n", error.c_str());
             saved = false;
+        } else if (tell) {
+            std::fprintf(stderr, "mirelle-sim: flash written to %s\n", path.c_str());
         }
     }
     return saved;
@@ -406,20 +413,22 @@ bool WatchStandardInput()
     return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
 }
 
-// Runs one command line from standard input.
+// Runs one command line from standard input and says on standard error what
+// it did.
 void Command(const std::string& line, MachineModel& machine, const Options& options)
 {
-    if (line == "on") {
-        machine.PowerOn(false);
-    } else if (line == "loader") {
-        machine.PowerOn(true);
+    if (line == "on" || line == "loader") {
+        machine.PowerOn(line == "loader");
+        std::fprintf(stderr, "mirelle-sim: powered on%s\n",
+                     machine.CurrentMode() == MachineModel::Mode::ResidentLoader ? " into the resident loader" : "");
     } else if (line == "off") {
         machine.PowerOff();
+        std::fprintf(stderr, "mirelle-sim: switched off\n");
     } else if (line == "save") {
         if (options.flashFile.empty() && options.saveFile.empty())
             std::fprintf(stderr, "mirelle-sim: no --flash or --save-flash file to save to\n");
-        else if (SaveFlash(machine, options))
-            std::fprintf(stderr, "mirelle-sim: flash saved\n");
+        else
+            SaveFlash(machine, options, true);
     } else if (!line.empty()) {
         std::fprintf(stderr, "mirelle-sim: unknown command '%s' (on, loader, off, save)\n", line.c_str());
     }

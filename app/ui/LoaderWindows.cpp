@@ -58,6 +58,7 @@ LoaderWindows CreateLoaderWindows(const ToolContext& context, Prompts& prompts, 
     TPortDevicesForm* devices = windows.devices.get();
     config->OnChooseDevice([devices](int item) { devices->ShowFor(item); });
     devices->OnChosen([config] { config->ShowPorts(); });
+    config->OnPicked([devices] { devices->ShowSelection(); });
     windows.main->AttachWindows(windows);
     return windows;
 }

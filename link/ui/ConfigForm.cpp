@@ -44,6 +44,8 @@ void TConfigForm::ComRadioGroupClick(int item)
 {
     ShowSelection(selection.Pick(item));
     ShowDeviceHints();
+    if (picked)
+        picked();
 }
 
 void TConfigForm::CloseButtonClick()

@@ -30,6 +30,8 @@ public:
     // What each item's context menu calls to choose the device of its name
     // (the "Serial port devices" dialog, for item 1 .. 8).
     void OnChooseDevice(std::function<void(int)> choose) { chooseDevice = std::move(choose); }
+    // Called after every pick, so that the devices dialog shows it.
+    void OnPicked(std::function<void()> picked) { this->picked = std::move(picked); }
     // After a device was chosen: the selection and the items' hints again.
     void ShowPorts();
 
@@ -49,4 +51,5 @@ private:
     PortSelection selection;
     DeviceLink& link;
     std::function<void(int)> chooseDevice;
+    std::function<void()> picked;
 };

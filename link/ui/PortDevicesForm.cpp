@@ -100,11 +100,9 @@ void TPortDevicesForm::RefreshPortsButtonClick()
 void TPortDevicesForm::ShowRows()
 {
     const std::vector<SerialPortEntry> present = ListSerialPorts();
-    ui->FailureLabel->clear();
     for (int item = 1; item <= PortSelection::kPortCount; ++item) {
         Row& row = rows[std::size_t(item - 1)];
-        const std::string name = PortNameOfItem(item);
-        const std::string device = ResolvePortDevice(name);
+        const std::string device = ResolvePortDevice(PortNameOfItem(item));
         const QSignalBlocker quiet(row.device);
         row.device->clear();
         for (const SerialPortEntry& port : present) {
@@ -115,7 +113,17 @@ void TPortDevicesForm::ShowRows()
         row.device->setCurrentIndex(-1);
         row.device->setEditText(Text(device));
         row.device->setToolTip(Text(device));
+    }
+    ShowSelection();
+}
 
+void TPortDevicesForm::ShowSelection()
+{
+    ui->FailureLabel->clear();
+    for (int item = 1; item <= PortSelection::kPortCount; ++item) {
+        const Row& row = rows[std::size_t(item - 1)];
+        const std::string name = PortNameOfItem(item);
+        const std::string device = ResolvePortDevice(name);
         std::string state = DevicePresent(device) ? "present" : "not present";
         const std::string resolved = ResolvedDevice(device);
         if (resolved != device)

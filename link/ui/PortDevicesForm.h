@@ -30,6 +30,9 @@ public:
     void ShowFor(int item);
     // Called after every choice, so that the port dialog shows it.
     void OnChosen(std::function<void()> chosen) { this->chosen = std::move(chosen); }
+    // After a pick in the port dialog: which name is selected, and why its
+    // device did not open, again; what the rows hold or are being typed stays.
+    void ShowSelection();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -196,6 +196,43 @@ TEST(SimProcess, FaultsAndPowerCommandsFromTheCommandLine)
     EXPECT_EQ(link.State(), LinkState::Ready);
 }
 
+// Each line of standard input is answered on standard error with what it did.
+TEST(SimProcess, EachStandardInputCommandSaysWhatItDid)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString saved = folder.filePath("saved.flash");
+    SimulatorProcess sim({"--save-flash", saved});
+    ASSERT_FALSE(sim.device.empty()) << sim.process.readAllStandardError().toStdString();
+    sim.process.setReadChannel(QProcess::StandardError);
+    const auto nextLine = [&sim] {
+        QDeadlineTimer deadline(5000);
+        while (!sim.process.canReadLine() && !deadline.hasExpired())
+            sim.process.waitForReadyRead(100);
+        return sim.process.readLine().toStdString();
+    };
+    ASSERT_EQ(nextLine().rfind("mirelle-sim: machine 4D520001/000122DA on ", 0), 0u);
+
+    struct Case {
+        const char* command;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {"off", "mirelle-sim: switched off\n"},
+        {"on", "mirelle-sim: powered on\n"},
+        {"loader", "mirelle-sim: powered on into the resident loader\n"},
+        {"save", "mirelle-sim: flash written to " + saved.toStdString() + "\n"},
+        {"flash", "mirelle-sim: unknown command 'flash' (on, loader, off, save)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        sim.process.write(QByteArray(c.command) + "\n");
+        ASSERT_TRUE(sim.process.waitForBytesWritten(5000));
+        EXPECT_EQ(nextLine(), c.answer);
+    }
+    EXPECT_EQ(QFileInfo(saved).size(), 0x100000);
+}
+
 TEST(SimProcess, HelpVersionAndUsageErrors)
 {
     QProcess help;

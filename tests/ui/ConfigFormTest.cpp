@@ -157,4 +157,24 @@ TEST_F(ConfigFormTest, ADeviceChosenForTheSelectedNameIsStoredAndOpened)
     EXPECT_TRUE(hint.startsWith(QString::fromStdString("com2 is " + device + ", not present now"))) << hint.toStdString();
 }
 
+// Both dialogs open: a name picked in the port dialog shows as the selected
+// one in the devices dialog at once, and a device being typed there stays.
+TEST_F(ConfigFormTest, APickShowsAsSelectedInTheOpenDevicesDialog)
+{
+    ModelWindows w;
+    Pick(w, 2);
+    w.windows.devices->ShowFor(2);
+    const auto state = [&w](int item) {
+        return w.windows.devices->findChild<QLabel*>(QString("Com%1StateLabel").arg(item))->text();
+    };
+    EXPECT_TRUE(state(2).endsWith(", selected")) << state(2).toStdString();
+    auto* typing = w.windows.devices->findChild<QComboBox*>("Com7DeviceComboBox");
+    typing->setEditText("/tmp/mirelle-half-typed");
+
+    Pick(w, 5);
+    EXPECT_TRUE(state(5).endsWith(", selected")) << state(5).toStdString();
+    EXPECT_FALSE(state(2).contains("selected")) << state(2).toStdString();
+    EXPECT_EQ(typing->currentText(), "/tmp/mirelle-half-typed");
+}
+
 }  // namespace
