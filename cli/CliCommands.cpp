@@ -111,7 +111,7 @@ ExitCode Check(CliSession& session, const Arguments& arguments)
     session.report.Merge(CheckMembers(*kind, result, session.context));
     session.Say(result.detail.empty() ? result.statusText : result.statusText + "\t" + result.detail);
     if (!result.loaded)
-        SayWhyNotOpened(session, path);
+        SayWhyRefused(session, path, result.statusText);
     return result.loaded ? ExitCode::Done : ExitCode::FileRefused;
 }
 
@@ -220,7 +220,14 @@ constexpr std::array kCommands{
                .help = "list the serial ports present and the port names that stand for them", .run = PortsCommand,
                .options = OptionSet({CliOption::Json, CliOption::Quiet}),
                .exitCodes = "0\tlisted (\"No serial port found\" included)\n"
-                            "2\tthe command line was wrong"},
+                            "2\tthe command line was wrong",
+               .details = "One port a line, in columns: its device (/dev/ttyUSB0), its stable\n"
+                          "name (in /dev/serial/by-id, which survives re-plugging), the\n"
+                          "description and the manufacturer the adapter gives, its USB\n"
+                          "vendor:product id, its serial number, and which of com1 .. com8\n"
+                          "stand for it; \"-\" where a port has none. On a terminal the\n"
+                          "columns are aligned under a header; piped, the fields are\n"
+                          "separated by TABs and no header is printed, for cut and awk."},
     CliCommand{.name = "read-flash", .synopsis = "ADDRESS LENGTH FILE", .minArguments = 3, .maxArguments = 3,
                .help = "read LENGTH bytes of flash from ADDRESS (0x.. or decimal) into FILE",
                .run = ReadFlashCommand,

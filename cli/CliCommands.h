@@ -30,6 +30,8 @@ struct CliCommand {
     const char* arguments = "";
     CliOptionSet options = 0;
     const char* exitCodes = "";
+    // More about what it prints, a paragraph under its one-line help.
+    const char* details = "";
 };
 
 std::span<const CliCommand> CliCommands();

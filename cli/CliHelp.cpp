@@ -102,6 +102,8 @@ error or was one of the window's commands (clear, load, save).
 std::string CommandHelpText(const CliCommand& command)
 {
     std::string text = "usage: mirelle-cli [OPTION]... " + Usage(command) + "\n\n" + command.help + "\n";
+    if (*command.details)
+        text += "\n" + std::string(command.details) + "\n";
     if (*command.arguments) {
         text += "\nArguments:\n";
         AddRows(text, command.arguments, kArgumentColumn);

@@ -56,7 +56,9 @@ void CliJob::Progress(const std::string& phase, const std::string& unit, std::ui
 
 void CliJob::StepEnded(const StepOutcome& step)
 {
-    display.reset();  // its line ended
+    if (display)
+        display->Finish(step.result == ProcedureResult::Done);  // its line ended
+    display.reset();
     QJsonObject members{
         {"bytes", qint64(step.counts.bytes)},
         {"blocks", qint64(step.counts.blocks)},

@@ -11,6 +11,8 @@
 #include <cctype>
 #include <charconv>
 #include <map>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -171,6 +173,44 @@ std::string TakeOptions(const QCommandLineParser& parser, CliOptions& options)
     return {};
 }
 
+// The edits that make one word the other (Levenshtein): a letter left out,
+// added or changed.
+std::size_t EditDistance(std::string_view from, std::string_view to)
+{
+    std::vector<std::size_t> row(to.size() + 1);
+    for (std::size_t j = 0; j <= to.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= from.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= to.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (from[i - 1] == to[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[to.size()];
+}
+
+// "unknown command 'downlaod'", and the nearest command when it is two
+// edits away at most: "; did you mean 'download'?".
+std::string UnknownCommand(const std::string& name)
+{
+    constexpr std::size_t kNearest = 2;
+    std::string text = "unknown command '" + name + "'";
+    const CliCommand* nearest = nullptr;
+    std::size_t best = kNearest + 1;
+    for (const CliCommand& command : CliCommands()) {
+        if (const std::size_t distance = EditDistance(name, command.name); distance < best) {
+            best = distance;
+            nearest = &command;
+        }
+    }
+    if (nearest)
+        text += "; did you mean '" + std::string(nearest->name) + "'?";
+    return text;
+}
+
 // Whether a line asks for JSON, read word by word without the parser, for
 // a line the parser refuses: --json, --json=..., -j, or a group of short
 // switches holding j (up to a letter that takes a value), before "--".
@@ -239,12 +279,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments)
     options.arguments.assign(positional.begin() + 1, positional.end());
     const CliCommand* command = FindCliCommand(options.command);
     if (!command)
-        return fail("unknown command '" + options.command + "'");
+        return fail(UnknownCommand(options.command));
     const std::size_t count = options.arguments.size();
     if (count < command->minArguments || count > command->maxArguments)
         return fail("wrong number of arguments for '" + options.command + "'");
     if (options.command == "help" && count == 1 && !FindCliCommand(options.arguments[0]))
-        return fail("unknown command '" + options.arguments[0] + "'");
+        return fail(UnknownCommand(options.arguments[0]));
     return parsed;
 }
 

@@ -4,6 +4,7 @@
 #include "cli/ErrorStream.h"
 #include "cli/MachineInfoJson.h"
 #include "cli/Signals.h"
+#include "cli/Terminal.h"
 #include "common/ControlText.h"
 #include "common/Latin1.h"
 #include "common/TextFormat.h"
@@ -158,6 +159,11 @@ ExitCode CliSession::EndAfterStop()
         std::fflush(out);
     }
     return ExitCode::Aborted;
+}
+
+bool CliSession::OutputOnTerminal() const
+{
+    return IsTerminal(out);
 }
 
 void CliSession::StreamJson(const std::string& text)

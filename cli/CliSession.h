@@ -88,6 +88,8 @@ public:
     void EndReport(ExitCode code);
     // The one writer of standard error.
     ErrorStream& Errors() { return errors; }
+    // Standard output is a terminal, where a person reads it (not a pipe or a file).
+    bool OutputOnTerminal() const;
 
     // Part of the report's object written now (JsonReport::StreamArray),
     // for a run whose findings are too many to hold.

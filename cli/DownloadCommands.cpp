@@ -19,7 +19,7 @@ std::optional<ExitCode> LoadArgument(CliSession& session, FileKind kind, const s
     const FileLoad load = LoadFlow(kind, session.context.Targets()).Load(path);
     if (!load.loaded) {
         session.Say(load.statusText);
-        SayWhyNotOpened(session, path);
+        SayWhyRefused(session, path, load.statusText);
         return ExitCode::FileRefused;
     }
     session.Note(load.statusText);

@@ -22,8 +22,10 @@ ErrorStream::ErrorStream(std::FILE* file, Display display) : file(file), display
 
 std::size_t ErrorStream::StatusWidth() const
 {
+    // Three columns are left free: the cursor never wraps to the next line,
+    // and the terminal's echo of Ctrl-C has room.
     const int columns = display.columns ? display.columns() : 0;
-    return columns > 1 ? std::size_t(columns - 1) : 79;
+    return columns > 3 ? std::size_t(columns - 3) : 77;
 }
 
 void ErrorStream::Line(const std::string& line, const char* kind)

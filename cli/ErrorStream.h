@@ -28,8 +28,9 @@ public:
 
     std::FILE* File() const { return file; }
     bool OnTerminal() const { return display.terminal; }
-    // The columns a status line may take now: the terminal's less the last
-    // one, so that the cursor never wraps to the next line; 79 when unknown.
+    // The columns a status line may take now: the terminal's less three, so
+    // that the cursor never wraps to the next line and the echo of Ctrl-C
+    // has room; 77 when unknown.
     std::size_t StatusWidth() const;
 
     // With --json every line of standard error is a JSON object of its own:

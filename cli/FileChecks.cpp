@@ -1,6 +1,7 @@
 #include "cli/FileChecks.h"
 
 #include "cli/CliSession.h"
+#include "common/Latin1.h"
 #include "images/FileReader.h"
 
 namespace {
@@ -17,6 +18,18 @@ std::string KindText(FileKind kind)
     return std::string(what) + " (." + KindInfo(kind).extension + ")";
 }
 
+// The command that takes a file of that kind.
+std::string CommandFor(FileKind kind, const std::string& path)
+{
+    switch (kind) {
+    case FileKind::User: return "mirelle-cli download " + path;
+    case FileKind::Factory: return "mirelle-cli factory " + path;
+    case FileKind::Boot: return "mirelle-cli boot " + path;
+    case FileKind::Symbols: return "mirelle-cli console --symbols " + path;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::optional<ExitCode> RefuseFileOfAnotherKind(CliSession& session, FileKind takes, const std::string& path)
@@ -31,9 +44,16 @@ std::optional<ExitCode> RefuseFileOfAnotherKind(CliSession& session, FileKind ta
     const std::optional<FileKind> kind = KindOfPath(path);
     if (!kind || *kind == takes)
         return std::nullopt;
-    session.Complain(command + " takes " + KindText(takes) + ", and " + path + " is " + KindText(*kind)
-                     + "; give --kind " + KindInfo(takes).name + " to load it as " + KindText(takes) + " all the same");
+    session.Complain(command + " takes " + KindText(takes) + ", and " + path + " is " + KindText(*kind) + ": use "
+                     + CommandFor(*kind, path) + "; or give --kind " + KindInfo(takes).name + " to load it as "
+                     + KindText(takes) + " all the same");
     return ExitCode::FileRefused;
+}
+
+void SayWhyRefused(CliSession& session, const std::string& path, const std::string& loaderText)
+{
+    const std::string why = FileOpenFailure(path);
+    session.Complain(path + ": " + (why.empty() ? Utf8FromLatin1(loaderText) : why));
 }
 
 void SayWhyNotOpened(CliSession& session, const std::string& path)

@@ -98,8 +98,7 @@ QJsonObject JsonReport::Object(ExitCode code) const
     if (result) {
         text = *result;
     } else if (!lines.empty()) {
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            text += (i == 0 ? "" : "\n") + lines[i];
+        text = lines.front();  // one line: what follows has members of its own
     } else {
         text = lastDiagnostic;
     }

@@ -20,9 +20,10 @@ std::string JsonText(const QJsonObject& object);
 // A command adds its findings with Set() (download, factory and boot get
 // "bytes", "blocks", "erases" and "durationMs" from the procedure run; the
 // --verify step sets "verify"); the session keeps the result lines that it
-// would have printed, and the diagnostics, here. The result is the text given
-// to SetResult(), else the result lines kept (joined by line breaks), else
-// the last diagnostic (a port that did not open, a usage error), else empty.
+// would have printed, and the diagnostics, here. The result is always one
+// line: the text given to SetResult(), else the first result line kept (what
+// follows it, a verify's result, has a member of its own), else the last
+// diagnostic (a port that did not open, a usage error), else empty.
 class JsonReport {
 public:
     // A member of the command's findings; a later Set() of the same name replaces it.

@@ -21,6 +21,8 @@ void ReportWrite(CliSession& session, OnceOnlyField field, const WriteOutcome& o
     report.Set("sent", outcome.stop.Sent());
     if (outcome.readBack)
         report.Set("readBack", QStringFromLatin1(*outcome.readBack));
+    if (outcome.lostReply)
+        report.Set("lostReply", QStringFromLatin1(*outcome.lostReply));
 }
 
 // The window's "Write it !" from the command line, with the readout the

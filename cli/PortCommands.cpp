@@ -12,6 +12,9 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // The stored value of a setting, or what the store said of it.
@@ -77,17 +80,47 @@ QJsonObject PortJson(const SerialPortEntry& entry)
     };
 }
 
-// One line of `ports`: the fields by TABs, "-" for one the port lacks.
-std::string PortLine(const SerialPortEntry& entry)
+// The fields of a port in the order of `ports`, "-" for one it lacks.
+std::vector<std::string> PortFields(const SerialPortEntry& entry)
 {
     std::string names;
     for (const std::string& name : PortNamesFor(entry.device))
         names += (names.empty() ? "" : " ") + name;
-    std::string line;
+    std::vector<std::string> fields;
     for (const std::string& field : {entry.device, entry.stableName, entry.description, entry.manufacturer,
                                      UsbIdText(entry), entry.serialNumber, names})
-        line += (line.empty() ? "" : "\t") + (field.empty() ? std::string("-") : field);
-    return line;
+        fields.push_back(field.empty() ? std::string("-") : field);
+    return fields;
+}
+
+// `ports` as a table: the columns aligned under a header, for a terminal;
+// elsewhere the fields by TABs, one port a line, no header.
+std::vector<std::string> PortLines(const std::vector<SerialPortEntry>& ports, bool table)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (table)
+        rows.push_back({"Device", "Stable name", "Description", "Manufacturer", "USB id", "Serial number", "Names"});
+    for (const SerialPortEntry& entry : ports)
+        rows.push_back(PortFields(entry));
+    // Widths in characters: a description may hold more than ASCII.
+    const auto width = [](const std::string& field) { return std::size_t(QString::fromStdString(field).size()); };
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], width(row[column]));
+    std::vector<std::string> lines;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            if (column > 0)
+                line += table ? "  " : "\t";
+            line += row[column];
+            if (table && column + 1 < row.size())
+                line += std::string(widths[column] - width(row[column]), ' ');
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace
@@ -96,6 +129,7 @@ ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments)
 {
     if (arguments.empty()) {
         PrintStoredPorts(session);
+        session.report.SetResult("Done");  // the ports stored are its members
         return ExitCode::Done;
     }
     std::string name = arguments[0];
@@ -113,6 +147,7 @@ ExitCode SetPortCommand(CliSession& session, const CliArguments& arguments)
         return ExitCode::FileRefused;
     }
     PrintStoredPorts(session);
+    session.report.SetResult("Done");  // the ports stored are its members
     return ExitCode::Done;
 }
 
@@ -134,7 +169,7 @@ ExitCode PortsCommand(CliSession& session, const CliArguments&)
 #endif
         return ExitCode::Done;
     }
-    for (const SerialPortEntry& entry : ports)
-        session.SayUtf8(PortLine(entry));
+    for (const std::string& line : PortLines(ports, session.OutputOnTerminal()))
+        session.SayUtf8(line);
     return ExitCode::Done;
 }

@@ -13,8 +13,10 @@
 
 namespace {
 
-// A bar narrower than this says nothing: it is left out.
+// A bar narrower than this says nothing: it is left out; one wider than this
+// says no more.
 constexpr std::size_t kNarrowestBar = 10;
+constexpr std::size_t kWidestBar = 30;
 // The rate is shown once a phase has run this long; the bar is redrawn at
 // each new percent, and otherwise at most this often.
 constexpr auto kFirstRate = std::chrono::seconds(1);
@@ -57,32 +59,41 @@ std::string DurationText(double seconds)
 
 std::string ProgressBarLine(const ProgressFigures& figures, std::size_t width)
 {
-    const std::string phase = FormatText("%-16s", figures.phase.c_str());
     const std::string percent = FormatText("%3d%%", Percent(figures));
-    const std::string count = FormatText("%llu/%llu %s", static_cast<unsigned long long>(figures.done),
-                                         static_cast<unsigned long long>(figures.total), figures.unit.c_str());
-    std::string timing;
+    const std::string count = FormatText("%llu/%llu", static_cast<unsigned long long>(figures.done),
+                                         static_cast<unsigned long long>(figures.total));
+    std::string rate, left;
     if (figures.rate) {
-        timing = RateText(figures.unit, *figures.rate);
-        if (const auto left = SecondsLeft(figures))
-            timing += "  " + DurationText(*left) + " left";
+        rate = RateText(figures.unit, *figures.rate);
+        if (const auto seconds = SecondsLeft(figures))
+            left = DurationText(*seconds) + " left";
     }
-    // From the most said to the least: the bar with everything, where it has
-    // room; then without the bar, the first of the rest that fits.
-    std::vector<std::string> tails{" " + percent + "  " + count};
-    if (!timing.empty())
-        tails.insert(tails.begin(), tails.front() + "  " + timing);
-    tails.push_back(" " + percent);
-    const std::size_t used = phase.size() + 3 + tails.front().size();  // with " [" and "]"
+    // The parts after the percentage; an empty one is left out.
+    const auto tail = [&](bool withRate, bool withUnit, bool withLeft) {
+        std::string text = " " + percent + "  " + count + (withUnit ? " " + figures.unit : std::string());
+        if (withRate && !rate.empty())
+            text += "  " + rate;
+        if (withLeft && !left.empty())
+            text += "  " + left;
+        return text;
+    };
+    // With the bar: the phase in a column of its own, the bar filling the
+    // room that is left, up to kWidestBar cells.
+    const std::string phase = FormatText("%-16s", figures.phase.c_str());
+    const std::string full = tail(true, true, true);
+    const std::size_t used = phase.size() + 3 + full.size();  // with " [" and "]"
     if (used + kNarrowestBar <= width) {
-        const std::size_t room = width - used;
+        const std::size_t room = std::min(width - used, kWidestBar);
         const auto filled = std::size_t(Percent(figures)) * room / 100;
-        return phase + " [" + std::string(filled, '#') + std::string(room - filled, ' ') + "]" + tails.front();
+        return phase + " [" + std::string(filled, '#') + std::string(room - filled, ' ') + "]" + full;
     }
-    for (const std::string& tail : tails)
-        if (phase.size() + tail.size() <= width)
-            return phase + tail;
-    return (figures.phase + tails.back()).substr(0, width);
+    // Narrower: the rate goes, then the unit word, then the time left.
+    for (const std::string& text : {tail(true, true, true), tail(false, true, true), tail(false, false, true),
+                                    tail(false, false, false), " " + percent}) {
+        if (figures.phase.size() + text.size() <= width)
+            return figures.phase + text;
+    }
+    return (figures.phase + " " + percent).substr(0, width);
 }
 
 std::string ProgressPlainLine(const ProgressFigures& figures)
@@ -114,7 +125,7 @@ ProgressDisplay::ProgressDisplay(ErrorStream& errors, bool json)
 
 ProgressDisplay::~ProgressDisplay()
 {
-    Finish();
+    Finish(false);
 }
 
 void ProgressDisplay::Show(const std::string& phase, const std::string& unit, std::uint64_t done,
@@ -122,6 +133,8 @@ void ProgressDisplay::Show(const std::string& phase, const std::string& unit, st
 {
     const Clock::time_point now = Clock::now();
     const bool newPhase = phase != lastPhase;
+    if (newPhase && form == Form::Plain)
+        EndPlainPhase(true);
     if (newPhase) {
         lastPhase = phase;
         phaseStart = now;
@@ -129,6 +142,7 @@ void ProgressDisplay::Show(const std::string& phase, const std::string& unit, st
         lastStep = -1;
     }
     ProgressFigures figures{phase, unit, done, total};
+    last = figures;
     const double seconds = std::chrono::duration<double>(now - phaseStart).count();
     if (now - phaseStart >= kFirstRate && done > phaseStartDone)
         figures.rate = double(done - phaseStartDone) / seconds;
@@ -148,6 +162,7 @@ void ProgressDisplay::Show(const std::string& phase, const std::string& unit, st
             return;
         lastStep = percent / 10;
         errors.Line(ProgressPlainLine(figures));
+        lastShown = figures;
         return;
     case Form::Json:
         if (percent == lastStep)
@@ -158,10 +173,24 @@ void ProgressDisplay::Show(const std::string& phase, const std::string& unit, st
     }
 }
 
-void ProgressDisplay::Finish()
+void ProgressDisplay::EndPlainPhase(bool completed)
+{
+    if (lastPhase.empty())
+        return;
+    ProgressFigures end = last;
+    if (completed)
+        end.done = end.total;
+    if (end.done != lastShown.done || end.phase != lastShown.phase)
+        errors.Line(ProgressPlainLine(end));
+    lastShown = end;
+}
+
+void ProgressDisplay::Finish(bool completed)
 {
     if (form == Form::Bar)
         errors.EndStatus();
+    if (form == Form::Plain)
+        EndPlainPhase(completed);
     lastPhase.clear();
     lastStep = -1;
 }

@@ -17,10 +17,11 @@ struct ProgressFigures {
     std::optional<double> rate{};  // units a second in this phase; none yet at its start
 };
 
-// The status line of a terminal `width` columns wide, never wider: the
-// phase, a bar filling the room that is left, the percentage, the count done
-// of the count to do, the rate and the time left. Where the room is short,
-// the bar goes first, then the rate and the time left, then the count.
+// The status line within `width` columns: the phase, a bar of at most 30
+// cells in the room that is left, the percentage, the count done of the
+// count to do and what it counts, the rate and the time left. Where the room
+// is short, the bar goes first, then the rate, then the unit word, then the
+// time left, then the count.
 std::string ProgressBarLine(const ProgressFigures& figures, std::size_t width);
 // The plain line where standard error is no terminal: "Erasing... 1/4 (25%)".
 std::string ProgressPlainLine(const ProgressFigures& figures);
@@ -32,8 +33,9 @@ std::string ProgressJsonLine(const ProgressFigures& figures);
 // Shows the progress of a long operation through the error stream: a bar
 // redrawn in place on a terminal, at each new percent and otherwise at most
 // ten times a second, fitted to the terminal's width as it is at each redraw;
-// otherwise a plain line at each phase change and every tenth of the way;
-// with --json a JSON line at each phase change and each hundredth.
+// otherwise a plain line at each phase change and every tenth of the way, a
+// phase that ended ending on its last count ("Erasing... 4/4 (100%)"); with
+// --json a JSON line at each phase change and each hundredth.
 class ProgressDisplay {
 public:
     enum class Form { Bar, Plain, Json };
@@ -46,15 +48,21 @@ public:
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
     void Show(const std::string& phase, const std::string& unit, std::uint64_t done, std::uint64_t total);
-    // Ends the bar's line, if one is drawn.
-    void Finish();
+    // Ends the bar's line, if one is drawn; the plain lines' last phase on
+    // its last count, all of it when `completed`.
+    void Finish(bool completed);
 
 private:
     using Clock = std::chrono::steady_clock;
 
     ErrorStream& errors;
     Form form;
+    // A plain phase ends on its last count: all of it when it completed.
+    void EndPlainPhase(bool completed);
+
     std::string lastPhase;
+    ProgressFigures last;       // the figures last given
+    ProgressFigures lastShown;  // the figures of the last plain line
     int lastStep = -1;  // the tenth (plain) or hundredth (JSON) last shown
     Clock::time_point phaseStart{};
     std::uint64_t phaseStartDone = 0;

@@ -84,6 +84,9 @@ PortDiagnosis DiagnosePortFailure(const std::string& device, const std::string& 
 
 std::string PortFailureText(const std::string& portName, const std::string& device, const PortDiagnosis& diagnosis)
 {
+    if (diagnosis.trouble == PortTrouble::NoDevice && NearPortName(portName))
+        return portName + " is no port name: the port names are com1 .. com8, each standing for a device of its "
+               "choice, and a device path is taken too (/dev/ttyUSB0)";
     const std::string port = portName == device || portName.empty() ? device : portName + " (" + device + ")";
     return port + ": " + diagnosis.Text();
 }

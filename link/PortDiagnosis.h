@@ -39,7 +39,9 @@ PortDiagnosis ClassifyPortFailure(const PortPathFacts& facts, const std::string&
 PortDiagnosis DiagnosePortFailure(const std::string& device, const std::string& systemError);
 
 // "com1 (/dev/ttyUSB0): Permission denied — add yourself to ...", or for a
-// port given as a device path "/dev/ttyUSB0: ...".
+// port given as a device path "/dev/ttyUSB0: ...". A name that is near a
+// port name but none (com9, COM1 where the names are com1 .. com8) and that
+// names no device is told the port names instead of "No such device".
 std::string PortFailureText(const std::string& portName, const std::string& device, const PortDiagnosis& diagnosis);
 
 // Where Qt keeps the lock file of a port it opened: "LCK..ttyUSB0" for

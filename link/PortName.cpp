@@ -12,6 +12,17 @@ std::optional<int> PortNumber(const std::string& portName)
     return std::nullopt;
 }
 
+bool NearPortName(const std::string& name)
+{
+    if (PortNumber(name) || name.size() < 4)
+        return false;
+    const auto lower = [](char c) { return char(std::tolower(static_cast<unsigned char>(c))); };
+    if (lower(name[0]) != 'c' || lower(name[1]) != 'o' || lower(name[2]) != 'm')
+        return false;
+    const std::string number = name.substr(name.find_first_not_of(' ', 3));
+    return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string WindowsDevicePath(const std::string& device)
 {
     // "COM" in any case, then a number of two digits or more, no leading zero.

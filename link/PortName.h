@@ -6,6 +6,10 @@
 // "com1" .. "com8" exactly (same letters, same case): the port number 1..8.
 std::optional<int> PortNumber(const std::string& portName);
 
+// "com" in any case and a number, that is no port name all the same ("com9",
+// "COM1", "Com 2"): what a technician used to COM ports types.
+bool NearPortName(const std::string& name);
+
 // The device port number N stands for when the settings name none: on
 // Windows "COMn", elsewhere /dev/ttyS(N-1).
 std::string DefaultPortDevice(int number);

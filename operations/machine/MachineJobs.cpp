@@ -93,11 +93,13 @@ void JudgeLostReply(const JobContext& job, WriteOutcome& outcome, HeldErrors& er
     case LostReplyVerdict::AsWritten:
         Say(job, outcome, "Done");
         job.observer.Result(Utf8FromLatin1(lost.text));
+        outcome.lostReply = lost.text;
         outcome.end = JobEnd::Done;
         return;
     case LostReplyVerdict::NotAsWritten:
         // The machine's bytes may hold control characters: shown escaped.
         Say(job, outcome, EscapedControls(lost.text));
+        outcome.lostReply = lost.text;
         outcome.end = JobEnd::MachineRefused;
         return;
     }

@@ -38,6 +38,9 @@ struct WriteOutcome : JobOutcome {
     // The field as the readout after the write found it (its characters,
     // Latin-1), when it read the factory data.
     std::optional<std::string> readBack;
+    // What the readout after a lost reply found, when it decided the write
+    // ("The reply to the write was lost : Serial number reads back as written").
+    std::optional<std::string> lostReply;
 };
 
 // "Write it !" of a once-only field: the text prepared (refused: its error,

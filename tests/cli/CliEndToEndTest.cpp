@@ -233,7 +233,8 @@ TEST(CliEndToEnd, ARefusedFileIsNeverSentToTheMachine)
     for (const Case& c : std::vector<Case>{
              {{"download", factory}, 3,
               "mirelle-cli: download takes a user program (.tbu), and " + factory.toStdString()
-                  + " is a factory image (.tbf); give --kind user to load it as a user program (.tbu) all the same\n"},
+                  + " is a factory image (.tbf): use mirelle-cli factory " + factory.toStdString()
+                  + "; or give --kind user to load it as a user program (.tbu) all the same\n"},
              {{"factory", user}, 3, "mirelle-cli: factory takes a factory image (.tbf), and "},
              {{"boot", user}, 3, "mirelle-cli: boot takes a boot program (.tb), and "},
              {{"--kind", "factory", "download", user}, 2,
@@ -732,7 +733,7 @@ TEST_F(CliEndToEndTest, EveryCommandWithJsonPrintsOneObjectWithResultAndExitCode
          {{"kind", "factory"}, {"loaded", true}, {"flashIdentHex", "000122DA"}, {"size", 2816}}},
         {{"factory", kSamples + "/sample-factory.tbf"}, 0, "Done", {{"bytes", 2816}, {"blocks", 12}, {"erases", 2}}},
         {{"download", kSamples + "/sample-user.tbu"}, 0, "Done", {{"bytes", 1874}, {"blocks", 8}, {"erases", 4}}},
-        {{"download", "--verify", kSamples + "/sample-user.tbu"}, 0, "Done\nVerified", {}},
+        {{"download", "--verify", kSamples + "/sample-user.tbu"}, 0, "Done", {}},
         {{"read-flash", "0xD00000", "16", config.filePath("flash.bin")}, 0, "Done", {}},
         {{"backup", config.filePath("machine.backup")}, 0, "Done", {}},
         {{"restore", "-y", config.filePath("machine.backup")}, 0, "Done", {}},
@@ -742,7 +743,7 @@ TEST_F(CliEndToEndTest, EveryCommandWithJsonPrintsOneObjectWithResultAndExitCode
         {{"console", "100 = 1"}, 0, "Done", {{"lines", consoleLines}}},
         {{"console", "100", "bogus"}, 2, "Symbol not found", {}},
         {{"ports"}, 0, "", {}},
-        {{"set-port", "com2", device}, 0, "ComPort\tcom2",
+        {{"set-port", "com2", device}, 0, "Done",
          {{"comPort", "com2"}, {"devices", QJsonObject{{"com2", QJsonObject{{"device", device}, {"resolved", device}}}}}}},
         {{"program-loader"}, 0, "Done", {{"mode", 1}, {"acknowledged", true}}},
         {{"boot", kSamples + "/sample-boot.tb"}, 0, "Done", {{"bytes", 0x98 * 3}}},
@@ -763,6 +764,10 @@ TEST_F(CliEndToEndTest, EveryCommandWithJsonPrintsOneObjectWithResultAndExitCode
         EXPECT_EQ(object["exitCode"].toInt(-1), run.exitCode);
         ASSERT_TRUE(object["result"].isString());
         EXPECT_THAT(object["result"].toString().toStdString(), StartsWith(c.result));
+        EXPECT_FALSE(object["result"].toString().contains('\n'));  // always one line
+        if (c.arguments.contains("--verify")) {
+            EXPECT_EQ(object["verify"]["result"].toString(), "Verified");
+        }
         for (auto member = c.members.begin(); member != c.members.end(); ++member)
             EXPECT_EQ(QJsonValue(object[member.key()]), QJsonValue(member.value()))
                 << member.key().toStdString() << " in " << run.out;

@@ -12,6 +12,7 @@
 #include "link/TracingBackend.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -171,6 +172,50 @@ TEST(CliOptionsTest, JsonGivesOneObjectOnEveryPath)
     EXPECT_EQ(out.Text(), "");
 }
 
+// The hints that lead to the right command: a file of another kind names
+// the command that takes it, a name near a port name is told the port
+// names, a mistyped command the nearest one.
+TEST(CliOptionsTest, HintsLeadToTheRightCommand)
+{
+    const std::string samples = QUORVEX_SAMPLES_DIR;
+    QTemporaryDir folder;
+    const std::string cut = folder.filePath("cut.tbu").toStdString();
+    {
+        QFile file(QString::fromStdString(cut));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x01\x02");
+    }
+    struct Case {
+        std::vector<std::string> line;
+        ExitCode code;
+        std::string hint;
+    };
+    const Case cases[] = {
+        {{"download", samples + "/sample-factory.tbf"}, ExitCode::FileRefused,
+         ": use mirelle-cli factory " + samples + "/sample-factory.tbf; or give --kind user"},
+        {{"factory", samples + "/sample-user.tbu"}, ExitCode::FileRefused,
+         ": use mirelle-cli download " + samples + "/sample-user.tbu; or give --kind factory"},
+        {{"download", samples + "/sample-boot.tb"}, ExitCode::FileRefused, ": use mirelle-cli boot "},
+        {{"boot", samples + "/mainprog.tfs"}, ExitCode::FileRefused, ": use mirelle-cli console --symbols "},
+        {{"--port", "com9", "ident"}, ExitCode::PortUnavailable,
+         "com9 is no port name: the port names are com1 .. com8, each standing for a device of its choice, and a "
+         "device path is taken too (/dev/ttyUSB0)\n"},
+        {{"--port", "COM1", "ident"}, ExitCode::PortUnavailable, "COM1 is no port name: the port names are com1"},
+        {{"downlaod", "x.tbu"}, ExitCode::Usage, "unknown command 'downlaod'; did you mean 'download'?\n"},
+        {{"help", "infp"}, ExitCode::Usage, "unknown command 'infp'; did you mean 'info'?\n"},
+        {{"fetch"}, ExitCode::Usage, "unknown command 'fetch'\n"},
+        // The file named with the loader's text, which standard output has alone.
+        {{"check", cut}, ExitCode::FileRefused, cut + ": Unexpected end of file\n"},
+        {{"download", cut}, ExitCode::FileRefused, cut + ": Unexpected end of file\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line.front() + " " + c.line.back());
+        CapturedStream out, err;
+        EXPECT_EQ(RunCommandLine(c.line, out.Get(), err.Get()), c.code);
+        EXPECT_THAT(err.Text(), HasSubstr(c.hint));
+    }
+}
+
 TEST(CliOptionsTest, CheckRefusesAFileItCannotTellTheKindOf)
 {
     CapturedStream out, err;
@@ -261,6 +306,7 @@ TEST(ProgressDisplayTest, PlainOrJsonLinesAtEachPhaseAndEachStep)
     EXPECT_EQ(plain.Text(),
               "Erasing... 0/8 (0%)\n"
               "Erasing... 2/8 (25%)\n"
+              "Erasing... 8/8 (100%)\n"
               "Programming... 0/500 (0%)\n"
               "Programming... 500/500 (100%)\n");
     EXPECT_THAT(json.Text(),
@@ -271,34 +317,57 @@ TEST(ProgressDisplayTest, PlainOrJsonLinesAtEachPhaseAndEachStep)
 
 // The bar's line on a terminal of any width: never wider, the bar left out
 // first, then the rate and the time left, then the count.
-TEST(ProgressDisplayTest, BarLineFitsTheWidth)
+// The status line on a terminal of so many columns takes three less; as the
+// terminal narrows, the bar goes first, then the rate, then the unit word,
+// then the time left.
+TEST(ProgressDisplayTest, BarLineFitsTheTerminal)
 {
     struct Case {
         ProgressFigures figures;
-        std::size_t width;
+        std::size_t columns;
         std::string line;
     };
-    const ProgressFigures half{"Programming...", "bytes", 2400, 4800, 1200.0};
+    const ProgressFigures reading{"Reading...", "bytes", 18278, 262144, 3170.0};
     const ProgressFigures erasing{"Erasing...", "erases", 1, 4};
     for (const Case& c : std::vector<Case>{
-             {half, 79, "Programming...   [" + std::string(8, '#') + std::string(9, ' ')
-                            + "]  50%  2400/4800 bytes  1.2 kB/s  0:02 left"},
-             {half, 72, "Programming...   [#####     ]  50%  2400/4800 bytes  1.2 kB/s  0:02 left"},
-             {half, 60, "Programming...    50%  2400/4800 bytes  1.2 kB/s  0:02 left"},
-             {half, 45, "Programming...    50%  2400/4800 bytes"},
-             {half, 30, "Programming...    50%"},
-             {half, 10, "Programmin"},
-             {erasing, 50, "Erasing...       [###           ]  25%  1/4 erases"},
-             {{"Erasing...", "erases", 1, 4, 0.5}, 71,
-              "Erasing...       [##        ]  25%  1/4 erases  0.5 erases/s  0:06 left"},
-             {{"Booting ...", "words", 0, 100000, 5.0}, 200,
-              "Booting ...      [" + std::string(133, ' ') + "]   0%  0/100000 words  5.0 words/s  5:33:20 left"},
-             {{"Programming...", "bytes", 10, 0}, 40, "Programming...   100%  10/0 bytes"},
+             {reading, 200, "Reading...       [#" + std::string(29, ' ') + "]   6%  18278/262144 bytes  3.2 kB/s  1:17 left"},
+             {reading, 80, "Reading...       [" + std::string(12, ' ') + "]   6%  18278/262144 bytes  3.2 kB/s  1:17 left"},
+             {reading, 60, "Reading...   6%  18278/262144 bytes  3.2 kB/s  1:17 left"},
+             {reading, 50, "Reading...   6%  18278/262144 bytes  1:17 left"},
+             {reading, 45, "Reading...   6%  18278/262144  1:17 left"},
+             {reading, 40, "Reading...   6%  18278/262144"},
+             {reading, 25, "Reading...   6%"},
+             {reading, 10, "Reading"},
+             {erasing, 80, "Erasing...       [#######" + std::string(23, ' ') + "]  25%  1/4 erases"},
+             {{"Programming...", "bytes", 10, 0}, 40, "Programming... 100%  10/0 bytes"},
          }) {
-        const std::string line = ProgressBarLine(c.figures, c.width);
-        EXPECT_EQ(line, c.line) << c.width;
-        EXPECT_LE(line.size(), c.width);
+        const std::string line = ProgressBarLine(c.figures, c.columns - 3);
+        EXPECT_EQ(line, c.line) << c.columns;
+        EXPECT_LE(line.size(), c.columns - 3);
     }
+}
+
+// Without a terminal each phase ends on its last count, and a phase that
+// completed on all of it.
+TEST(ProgressDisplayTest, PlainPhasesEndOnTheirLastCount)
+{
+    CapturedStream plain;
+    {
+        ErrorStream errors(plain.Get());
+        ProgressDisplay progress(errors, ProgressDisplay::Form::Plain);
+        progress.Show("Erasing...", "erases", 0, 4);
+        progress.Show("Erasing...", "erases", 3, 4);
+        progress.Show("Programming...", "bytes", 0, 500);
+        progress.Show("Programming...", "bytes", 460, 500);
+        progress.Finish(true);
+    }
+    EXPECT_EQ(plain.Text(),
+              "Erasing... 0/4 (0%)\n"
+              "Erasing... 3/4 (75%)\n"
+              "Erasing... 4/4 (100%)\n"
+              "Programming... 0/500 (0%)\n"
+              "Programming... 460/500 (92%)\n"
+              "Programming... 500/500 (100%)\n");
 }
 
 // A line written while the bar is drawn takes a line of its own above it:
@@ -342,7 +411,7 @@ TEST(ErrorStreamTest, TraceLinesNeverLandOnTheBarsLine)
     EXPECT_EQ(shown.front(), "open /dev/ttyTEST: ok");
     for (auto line = shown.begin() + 1; line < shown.end() - 2; ++line)
         EXPECT_THAT(*line, MatchesRegex(" *[0-9]+\\.[0-9]{3} [<>-] [^[]*")) << text;
-    EXPECT_EQ(shown.end()[-2], "Programming...   [##########          ]  50%  480/960 bytes");
+    EXPECT_EQ(shown.end()[-2], "Programming...   [#########         ]  50%  480/960 bytes");  // 60 columns less 3
     EXPECT_EQ(shown.back(), "");
 }
 

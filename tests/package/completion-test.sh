@@ -9,7 +9,7 @@ source "$completion" || exit 1
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
-cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt && mkdir sub
+cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt && mkdir sub && ln -s /dev/null sub/link
 
 cases=(
   'download|mirelle-cli dow'
@@ -25,6 +25,9 @@ cases=(
   'com1 com2 com3 com4 com5 com6 com7 com8|mirelle-cli --port com'
   'com3|mirelle-cli --port = com3'
   'com3|mirelle-cli --port=com3'
+  './sub|mirelle-cli --port ./s'
+  'sub/link|mirelle-cli --port sub/l'
+  'sub/link|mirelle-cli set-port com2 sub/l'
   'com1 com2 com3 com4 com5 com6 com7 com8|mirelle-cli set-port c'
   'factory|mirelle-cli --kind f'
   'restore|mirelle-cli help res'
