@@ -43,6 +43,11 @@ ExitCode PortsCommand(CliSession& session, const CliArguments& arguments);
 // (ConsoleCommand.cpp).
 ExitCode ConsoleCommand(CliSession& session, const CliArguments& lines);
 
+// The production station's data (ProductionCommands.cpp): serials add NAME,
+// serials status [NAME], and history, on the database --database names.
+ExitCode SerialsCommand(CliSession& session, const CliArguments& arguments);
+ExitCode HistoryCommand(CliSession& session, const CliArguments& arguments);
+
 // mirelle-cli help [COMMAND]: the whole help, or the command's (CliHelp.cpp).
 ExitCode HelpCommand(CliSession& session, const CliArguments& arguments);
 
