@@ -179,6 +179,13 @@ QSqlQuery ProductionDatabase::Run(const char* what, const QString& sql, const QV
 {
     QSqlQuery query(Connection());
     query.setForwardOnly(true);
+    // PostgreSQL prepares only queries and row changes: a statement without
+    // values (BEGIN, CREATE TABLE) goes as it is.
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            throw Failure(what, Why(query.lastError()));
+        return query;
+    }
     if (!query.prepare(sql))
         throw Failure(what, Why(query.lastError()));
     for (const QVariant& value : values)
