@@ -262,13 +262,12 @@ constexpr std::array kCommands{
                .exitCodes = "0\tdone: the recording was read to its end\n"
                             "2\tthe command line was wrong\n"
                             "3\tthe file could not be read, or is no recording"},
-    CliCommand{.name = "serials", .synopsis = "add NAME | status [NAME]", .minArguments = 1, .maxArguments = 2,
+    CliCommand{.name = "serials", .synopsis = "add|status [NAME]", .minArguments = 1, .maxArguments = 2,
                .help = "add a serial number pool, or show what became of the pools' numbers", .run = SerialsCommand,
                .arguments = "add NAME\tadd the pool NAME: --prefix, --first, --last and\n"
                             "\t--digits (prefix and digits make 8 characters at most); a\n"
                             "\tpool that could give a number another pool gives is refused\n"
-                            "status [NAME]\n"
-                            "\teach pool, or pool NAME: its next number, how many of its\n"
+                            "status [NAME]\teach pool, or pool NAME: its next number, how many of its\n"
                             "\tnumbers are allocated, written, void and in doubt, and the\n"
                             "\tnumbers allocated or in doubt",
                .options = OptionSet({CliOption::Database, CliOption::Station, CliOption::Prefix, CliOption::First,
