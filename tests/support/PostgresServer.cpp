@@ -137,6 +137,7 @@ bool PostgresServer::Run(const QString& program, const QStringList& arguments, c
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(folder->path());  // one nobody may enter
     if (asNobody) {
         process.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=nobody"),
                                                              QStringLiteral("--regid=nogroup"),
