@@ -10,6 +10,7 @@
 #include "cli/FlashCommands.h"
 #include "cli/MachineCommands.h"
 #include "cli/PortCommands.h"
+#include "cli/ProductionCommands.h"
 #include "cli/FileChecks.h"
 #include "cli/MachineInfoJson.h"
 #include "common/QtText.h"
@@ -274,6 +275,27 @@ constexpr std::array kCommands{
                .exitCodes = "0\tdone: the recording was read to its end\n"
                             "2\tthe command line was wrong\n"
                             "3\tthe file could not be read, or is no recording"},
+    CliCommand{.name = "serials", .synopsis = "add|status [NAME]", .minArguments = 1, .maxArguments = 2,
+               .help = "add a serial number pool, or show what became of the pools' numbers", .run = SerialsCommand,
+               .arguments = "add NAME\tadd the pool NAME: --prefix, --first, --last and\n"
+                            "\t--digits (prefix and digits make 8 characters at most); a\n"
+                            "\tpool that could give a number another pool gives is refused\n"
+                            "status [NAME]\teach pool, or pool NAME: its next number, how many of its\n"
+                            "\tnumbers are allocated, written, void and in doubt, and the\n"
+                            "\tnumbers allocated or in doubt",
+               .options = OptionSet({CliOption::Database, CliOption::Station, CliOption::Prefix, CliOption::First,
+                                     CliOption::Last, CliOption::Digits, CliOption::Json, CliOption::Quiet}),
+               .exitCodes = "0\tdone\n"
+                            "2\tthe command line was wrong, the pool was refused, or there is\n"
+                            "\tno pool NAME\n"
+                            "7\tthe database could not be reached or written"},
+    CliCommand{.name = "history", .synopsis = "", .minArguments = 0, .maxArguments = 0,
+               .help = "the machines made: one line each, or every field as CSV or JSON", .run = HistoryCommand,
+               .options = OptionSet({CliOption::Database, CliOption::Serial, CliOption::Station, CliOption::Since,
+                                     CliOption::Csv, CliOption::Json, CliOption::Quiet}),
+               .exitCodes = "0\tdone (\"No machine recorded\" included)\n"
+                            "2\tthe command line was wrong\n"
+                            "7\tthe database could not be reached or read"},
     CliCommand{.name = "help", .synopsis = "[COMMAND]", .minArguments = 0, .maxArguments = 1,
                .help = "this help, or one command's arguments, options and exit codes", .run = HelpCommand,
                .arguments = "COMMAND\tthe command to describe",

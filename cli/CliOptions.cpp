@@ -2,6 +2,7 @@
 
 #include "cli/CliCommands.h"
 #include "images/FileKinds.h"
+#include "production/MachineHistory.h"
 
 #include <QCommandLineParser>
 #include <QStringList>
@@ -51,6 +52,27 @@ constexpr std::array kOptions{
                  "report (read it with decode, replay it with\n"
                  "mirelle-sim --replay FILE)",
                  "a file"},
+    CliOptionRow{CliOption::Database, "", "database", "FILE|URI",
+                 "serials, history: the production database, a SQLite\n"
+                 "file or a PostgreSQL server's URI\n"
+                 "(postgresql://USER@HOST/DATABASE); without it the\n"
+                 "station's own file (see the README)",
+                 "a file or a postgresql:// URI"},
+    CliOptionRow{CliOption::Station, "", "station", "NAME",
+                 "the station's name in the records (default: the host\nname); history: only this station's machines",
+                 "a station name"},
+    CliOptionRow{CliOption::Prefix, "", "prefix", "TEXT", "serials add: the text before each number (SN-)",
+                 "a text"},
+    CliOptionRow{CliOption::First, "", "first", "N", "serials add: the pool's first number", "a number"},
+    CliOptionRow{CliOption::Last, "", "last", "N", "serials add: the pool's last number", "a number"},
+    CliOptionRow{CliOption::Digits, "", "digits", "N", "serials add: the digits of each number, zero-padded",
+                 "a count of digits"},
+    CliOptionRow{CliOption::Serial, "", "serial", "TEXT",
+                 "history: only the machines with this serial number", "a serial number"},
+    CliOptionRow{CliOption::Since, "", "since", "DATE",
+                 "history: only the runs started at or after DATE\n(2024-05-01, or 2024-05-01T08:30 local time)",
+                 "a date (2024-05-01) or a date and time (2024-05-01T08:30)"},
+    CliOptionRow{CliOption::Csv, "", "csv", "", "history: CSV, a line of column names first", ""},
     CliOptionRow{CliOption::Help, "h", "help", "", "this help; with a command, that command's", ""},
     CliOptionRow{CliOption::Version, "", "version", "", "the version", ""},
 };
@@ -113,6 +135,30 @@ std::string Take(const CliOptionRow& row, const std::string& value, CliOptions& 
     case CliOption::Version: options.version = true; break;
     case CliOption::Symbols: options.symbols = value; break;
     case CliOption::Record: options.record = value; break;
+    case CliOption::Database: options.database = value; break;
+    case CliOption::Prefix: options.prefix = value; break;
+    case CliOption::Serial: options.serial = value; break;
+    case CliOption::Csv: options.csv = true; break;
+    case CliOption::Station:
+        if (value.empty())
+            return NeedsText(row);
+        options.station = value;
+        break;
+    case CliOption::Since:
+        if (!ParseSince(value))
+            return NeedsText(row);
+        options.since = value;
+        break;
+    case CliOption::First:
+    case CliOption::Last:
+    case CliOption::Digits: {
+        const std::optional<unsigned> number = ReadCount(value);
+        if (!number)
+            return NeedsText(row);
+        (row.id == CliOption::First ? options.first : row.id == CliOption::Last ? options.last : options.digits) =
+            number;
+        break;
+    }
     case CliOption::Kind:
         if (!KindByName(value))
             return "unknown file kind '" + value + "' (user, factory, boot or symbols)";

@@ -23,6 +23,16 @@ struct CliOptions {
     bool help = false;     // -h, --help: the whole help, or the command's when one is given
     bool version = false;  // --version
     std::optional<std::string> record;   // --record FILE: every event of the line into FILE
+    // The production station (serials, history).
+    std::optional<std::string> database;  // --database FILE|URI; otherwise the station's own SQLite file
+    std::optional<std::string> station;   // --station NAME; otherwise the host name
+    std::optional<std::string> prefix;    // --prefix TEXT: serials add
+    std::optional<unsigned> first;        // --first N: serials add
+    std::optional<unsigned> last;         // --last N: serials add
+    std::optional<unsigned> digits;       // --digits N: serials add
+    std::optional<std::string> serial;    // --serial TEXT: history
+    std::optional<std::string> since;     // --since DATE: history
+    bool csv = false;                     // --csv: history
     std::string command;
     std::vector<std::string> arguments;
 };
@@ -37,7 +47,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // The options of mirelle-cli, so that a command's row in the table can say
 // which of them apply to it.
 enum class CliOption : unsigned {
-    Port, Yes, Json, Trace, Quiet, Verify, Kind, Symbols, Reads, EraseTimeout, Record, Help, Version
+    Port, Yes, Json, Trace, Quiet, Verify, Kind, Symbols, Reads, EraseTimeout, Record, Help, Version,
+    Database, Station, Prefix, First, Last, Digits, Serial, Since, Csv
 };
 
 // A set of options, one bit each.

@@ -9,4 +9,5 @@ enum class ExitCode : int {
     MachineRefused = 4,  // the machine refused or failed the operation
     Aborted = 5,
     PortUnavailable = 6,  // the port could not be opened, or none was selected
+    DatabaseUnavailable = 7,  // the production database could not be reached or written
 };

@@ -32,6 +32,7 @@ cases=(
   'factory|mirelle-cli --kind f'
   'restore|mirelle-cli help res'
   'a.tbu b.tbf c.tb d.tfs e.txt sub|mirelle-cli restore ""'
+  'add status|mirelle-cli --database db.sqlite serials ""'
 )
 failed=0
 for case in "${cases[@]}"; do
