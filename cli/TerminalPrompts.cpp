@@ -35,16 +35,18 @@ std::optional<std::string> TerminalPrompts::NoConfirmation() const
     return "standard input is no terminal to confirm on; add --yes to confirm";
 }
 
-bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
+bool TerminalPrompts::Confirm(const std::string&, const std::string& text, const std::string& informative)
 {
     if (yes)
         return true;
     if (!CanConfirm() || StopSignals::Requested())
         return false;
+    // The informative text on a line of its own, under the question.
+    const std::string question = informative.empty() ? text : text + "\n" + informative;
     if (errors.Json())
-        errors.Line(text + " [y/N]", "question");
+        errors.Line(question + " [y/N]", "question");
     else
-        errors.Write(text + " [y/N] ");
+        errors.Write(question + " [y/N] ");
     char line[64] = {};
     // A stop while waiting: No.
     if (!StopSignals::WaitForInput(in) || !std::fgets(line, sizeof line, in) || StopSignals::Requested())
@@ -54,6 +56,11 @@ bool TerminalPrompts::Confirm(const std::string&, const std::string& text)
 }
 
 void TerminalPrompts::Error(const std::string&, const std::string& text)
+{
+    say(text);
+}
+
+void TerminalPrompts::Inform(const std::string&, const std::string& text)
 {
     say(text);
 }

@@ -21,8 +21,11 @@ public:
 
     std::optional<std::string> OpenFile(const OpenFileQuestion& question) override;
     std::optional<std::string> SaveFile(const SaveFileQuestion& question) override;
-    bool Confirm(const std::string& caption, const std::string& text) override;
+    using Prompts::Confirm;
+    bool Confirm(const std::string& caption, const std::string& text, const std::string& informative) override;
     void Error(const std::string& caption, const std::string& text) override;
+    // A result line, as an error box's text is.
+    void Inform(const std::string& caption, const std::string& text) override;
 
     // A confirmation can be had: --yes, or standard input on a terminal.
     bool CanConfirm() const;

@@ -42,9 +42,14 @@ public:
     virtual std::optional<std::string> SaveFile(const SaveFileQuestion& question) = 0;
     // The exclamation sound, then a box with the exclamation icon and the
     // buttons Yes and No, No being the default. True only for Yes.
-    virtual bool Confirm(const std::string& caption, const std::string& text) = 0;
+    // `informative`, when not empty, stands under the question: what the
+    // answer will do, in detail (the text a once-only field will hold).
+    virtual bool Confirm(const std::string& caption, const std::string& text, const std::string& informative) = 0;
+    bool Confirm(const std::string& caption, const std::string& text) { return Confirm(caption, text, {}); }
     // The exclamation sound, then a box with the stop icon and OK.
     virtual void Error(const std::string& caption, const std::string& text) = 0;
+    // A box with the information icon and OK (the program's About).
+    virtual void Inform(const std::string& caption, const std::string& text) = 0;
     // Why no confirmation can be had here at all (a command line whose
     // standard input is no terminal, without --yes), so that a job says so
     // before it touches the machine; nothing when one can be asked.

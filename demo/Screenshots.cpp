@@ -39,7 +39,8 @@ class SamplePrompts final : public Prompts {
 public:
     std::optional<std::string> OpenFile(const OpenFileQuestion&) override { return "samples/sample-user.tbu"; }
     std::optional<std::string> SaveFile(const SaveFileQuestion&) override { return std::nullopt; }
-    bool Confirm(const std::string&, const std::string&) override { return false; }
+    bool Confirm(const std::string&, const std::string&, const std::string&) override { return false; }
+    void Inform(const std::string&, const std::string&) override {}
     void Error(const std::string&, const std::string& text) override
     {
         std::fprintf(stderr, "loader-screenshots: %s\n", text.c_str());

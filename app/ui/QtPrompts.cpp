@@ -68,12 +68,20 @@ std::optional<std::string> QtPrompts::SaveFile(const SaveFileQuestion& question)
     return Chosen(dialog);
 }
 
-bool QtPrompts::Confirm(const std::string& caption, const std::string& text)
+bool QtPrompts::Confirm(const std::string& caption, const std::string& text, const std::string& informative)
 {
     QApplication::beep();
     QMessageBox box(QMessageBox::Warning, Text(caption), Text(text), QMessageBox::Yes | QMessageBox::No, parent);
+    box.setInformativeText(Text(informative));
     box.setDefaultButton(QMessageBox::No);  // a stray Enter never confirms
     return box.exec() == QMessageBox::Yes;
+}
+
+void QtPrompts::Inform(const std::string& caption, const std::string& text)
+{
+    QMessageBox box(QMessageBox::Information, Text(caption), Text(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void QtPrompts::Error(const std::string& caption, const std::string& text)

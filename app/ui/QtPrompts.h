@@ -17,8 +17,10 @@ public:
 
     std::optional<std::string> OpenFile(const OpenFileQuestion& question) override;
     std::optional<std::string> SaveFile(const SaveFileQuestion& question) override;
-    bool Confirm(const std::string& caption, const std::string& text) override;
+    using Prompts::Confirm;
+    bool Confirm(const std::string& caption, const std::string& text, const std::string& informative) override;
     void Error(const std::string& caption, const std::string& text) override;
+    void Inform(const std::string& caption, const std::string& text) override;
 
 private:
     QWidget* parent = nullptr;

@@ -4,6 +4,7 @@
 #include "operations/readout/MachinePanel.h"
 #include "common/ByteOrder.h"
 #include "common/ControlText.h"
+#include "common/Latin1.h"
 #include "common/FlashMap.h"
 #include "common/Prompts.h"
 #include "common/TextFormat.h"
@@ -160,10 +161,15 @@ std::optional<std::uint32_t> ScanHardwareOptions(const QString& displayed)
 FieldWrite OnceOnlyWrite(OnceOnlyField field, const QString& text)
 {
     FieldBytes prepared = PrepareField(field, text);
+    std::string informative;
+    if (!prepared.bytes.empty())
+        informative = std::string(Texts(field).name) + ": \""
+            + Utf8FromLatin1(FieldText(prepared.bytes.data(), prepared.bytes.size())) + "\"";
     return {.offset = field == OnceOnlyField::SerialNumber ? FactoryData::kSerialNumber : FactoryData::kMachineName,
             .bytes = std::move(prepared.bytes),
             .refusal = std::move(prepared.refusal),
             .confirmation = Texts(field).confirmation,
+            .informative = std::move(informative),
             .onceOnly = field};
 }
 
@@ -193,7 +199,7 @@ FieldWriteOutcome MachineControls::Write(const FieldWrite& write, Prompts& promp
             return {.stop = FieldWriteStop::Refused, .refusal = check.refusal};
         }
     }
-    if (write.confirmation && !prompts.Confirm(kWarningCaption, write.confirmation))
+    if (write.confirmation && !prompts.Confirm(kWarningCaption, write.confirmation, write.informative))
         return {.stop = FieldWriteStop::NotConfirmed};
     const WriteResult result = WriteFlashField(link, info.factoryDataAddress + write.offset,
                                                write.bytes);

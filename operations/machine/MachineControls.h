@@ -72,6 +72,9 @@ struct FieldWrite {
     std::vector<std::uint8_t> bytes;
     std::string refusal;                 // UTF-8; empty when the bytes are there
     const char* confirmation = nullptr;  // nothing: written without a question
+    // Under the question, the text exactly as the field will hold it for
+    // ever, padding included (UTF-8): Serial number: " SN-0042".
+    std::string informative;
     std::optional<OnceOnlyField> onceOnly;
 };
 // A once-only field's write: PrepareField of the text; "Once it's been

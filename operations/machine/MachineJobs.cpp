@@ -24,9 +24,9 @@ public:
     {
         return prompts.SaveFile(question);
     }
-    bool Confirm(const std::string& caption, const std::string& text) override
+    bool Confirm(const std::string& caption, const std::string& text, const std::string& informative) override
     {
-        return prompts.Confirm(caption, text);
+        return prompts.Confirm(caption, text, informative);
     }
     void Error(const std::string& caption, const std::string& text) override
     {
@@ -36,6 +36,7 @@ public:
             prompts.Error(caption, text);
     }
     std::optional<std::string> NoConfirmation() const override { return prompts.NoConfirmation(); }
+    void Inform(const std::string& caption, const std::string& text) override { prompts.Inform(caption, text); }
 
     // Shows the texts held so far.
     void Release()

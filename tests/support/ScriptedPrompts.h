@@ -14,13 +14,14 @@
 // cancelled or answered No, and counted in `unanswered`.
 class ScriptedPrompts final : public Prompts {
 public:
-    enum class Kind { OpenFile, SaveFile, Confirm, Error };
+    enum class Kind { OpenFile, SaveFile, Confirm, Error, Inform };
     struct Question {
         Kind kind;
         std::string caption;  // the dialog's title or the box's caption
         std::string text;     // a box's text
         OpenFileQuestion open;
         SaveFileQuestion save;
+        std::string informative = {};  // a confirmation's text under its question
     };
 
     void AnswerFile(std::optional<std::string> path) { answers.emplace_back(std::move(path)); }
@@ -37,9 +38,10 @@ public:
         asked.push_back({Kind::SaveFile, question.title, {}, {}, question});
         return NextFile();
     }
-    bool Confirm(const std::string& caption, const std::string& text) override
+    using Prompts::Confirm;
+    bool Confirm(const std::string& caption, const std::string& text, const std::string& informative) override
     {
-        asked.push_back({Kind::Confirm, caption, text, {}, {}});
+        asked.push_back({Kind::Confirm, caption, text, {}, {}, informative});
         if (answers.empty() || !std::holds_alternative<bool>(answers.front())) {
             ++unanswered;
             return false;
@@ -51,6 +53,10 @@ public:
     void Error(const std::string& caption, const std::string& text) override
     {
         asked.push_back({Kind::Error, caption, text, {}, {}});
+    }
+    void Inform(const std::string& caption, const std::string& text) override
+    {
+        asked.push_back({Kind::Inform, caption, text, {}, {}});
     }
 
     std::vector<Question> asked;
