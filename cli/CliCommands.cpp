@@ -64,6 +64,7 @@ QJsonObject LoadedMembers(FileKind kind, const ToolContext& context)
         };
     }
     case FileKind::Symbols: return QJsonObject{{"records", qint64(context.symbols.Count())}};
+    case FileKind::Backup: return {};
     }
     return {};
 }
@@ -164,9 +165,9 @@ constexpr std::array kCommands{
                .help = "read the machine's information, one panel row a line", .run = Info,
                .options = kLineOptions, .exitCodes = kReadExitCodes},
     CliCommand{.name = "check", .synopsis = "FILE", .minArguments = 1, .maxArguments = 1,
-               .help = "load a .tbu, .tbf, .tb or .tfs file and print the loader's verdict", .run = Check,
-               .arguments = "FILE\ta user program (.tbu), factory image (.tbf), boot program (.tb)\n"
-                            "\tor symbol file (.tfs)",
+               .help = "load a .tbu, .tbf, .tb, .tfs or .tbk file and print the loader's verdict", .run = Check,
+               .arguments = "FILE\ta user program (.tbu), factory image (.tbf), boot program (.tb),\n"
+                            "\tsymbol file (.tfs) or backup (.tbk)",
                .options = OptionSet({CliOption::Kind, CliOption::Json, CliOption::Quiet}),
                .exitCodes = "0\tthe file was loaded\n"
                             "2\tthe command line was wrong, or the file's kind cannot be told\n"

@@ -37,8 +37,8 @@ constexpr std::array kOptions{
     CliOptionRow{CliOption::Verify, "", "verify", "",
                  "download, factory, restore: compare what was written\nwith the flash read back", ""},
     CliOptionRow{CliOption::Kind, "", "kind", "K",
-                 "check: read the file as user, factory, boot or symbols\ninstead of going by its extension",
-                 "one of user, factory, boot, symbols"},
+                 "check: read the file as user, factory, boot, symbols or\nbackup instead of going by its extension",
+                 "one of user, factory, boot, symbols, backup"},
     CliOptionRow{CliOption::Symbols, "", "symbols", "FILE",
                  "console: load this symbol file (.tfs) first", "a file"},
     CliOptionRow{CliOption::Reads, "", "reads", "N", "console: a watch stops after N reads, not at Ctrl-C",
@@ -161,7 +161,7 @@ std::string Take(const CliOptionRow& row, const std::string& value, CliOptions& 
     }
     case CliOption::Kind:
         if (!KindByName(value))
-            return "unknown file kind '" + value + "' (user, factory, boot or symbols)";
+            return "unknown file kind '" + value + "' (user, factory, boot, symbols or backup)";
         options.kind = value;
         break;
     case CliOption::Reads:

@@ -14,6 +14,7 @@ std::string KindText(FileKind kind)
     case FileKind::Factory: what = "a factory image"; break;
     case FileKind::Boot: what = "a boot program"; break;
     case FileKind::Symbols: what = "a symbol file"; break;
+    case FileKind::Backup: what = "a backup"; break;
     }
     return std::string(what) + " (." + KindInfo(kind).extension + ")";
 }
@@ -26,6 +27,7 @@ std::string CommandFor(FileKind kind, const std::string& path)
     case FileKind::Factory: return "mirelle-cli factory " + path;
     case FileKind::Boot: return "mirelle-cli boot " + path;
     case FileKind::Symbols: return "mirelle-cli console --symbols " + path;
+    case FileKind::Backup: return "mirelle-cli restore " + path;
     }
     return {};
 }

@@ -12,6 +12,8 @@ inline constexpr const char* kUserDir = "UserDir";        // folder of the user 
 inline constexpr const char* kFactoryDir = "FactoryDir";  // folder of the factory image dialog
 inline constexpr const char* kBootDir = "BootDir";        // folder of the boot program dialog
 inline constexpr const char* kProg2Dir = "Prog2Dir";      // folder of the symbol file dialog
+inline constexpr const char* kBackupDir = "BackupDir";    // folder of the backup dialogs
+inline constexpr const char* kVerifyAfterWriting = "VerifyAfterWriting";  // the window's verify: "1" on, else off
 inline constexpr const char* kPortsGroup = "Ports/";      // the devices behind the port names
 
 // "Ports/comN": the device a port name stands for.

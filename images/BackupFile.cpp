@@ -3,7 +3,9 @@
 #include "common/ByteOrder.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cstring>
@@ -14,9 +16,22 @@ namespace {
 constexpr std::array<std::uint8_t, 8> kMagic{'M', 'R', 'L', 'B', 'A', 'C', 'K', 0x1A};
 constexpr std::size_t kChecksumSize = 32;  // SHA-256
 
-// The fixed header after the magic and the version, in this order.
-constexpr std::size_t kHeaderSize = 8 + 2 + 4 * 12 + 9 + 33 + 4;
+// The header: the magic, the version, (from version 2) the date, the twelve
+// numbers, the two fields, the user area's length.
+constexpr std::size_t kDateSize = 8;
+constexpr std::size_t kHeaderSizeVersion1 = 8 + 2 + 4 * 12 + 9 + 33 + 4;
+constexpr std::size_t kHeaderSize = kHeaderSizeVersion1 + kDateSize;
 static_assert(BackupFile::kMaxFileSize == kHeaderSize + BackupFile::kMaxUserAreaLength + kChecksumSize);
+
+std::size_t HeaderSize(std::uint16_t version)
+{
+    return version == 1 ? kHeaderSizeVersion1 : kHeaderSize;
+}
+
+bool KnownVersion(std::uint16_t version)
+{
+    return version == 1 || version == BackupFile::kVersion;
+}
 
 QByteArray Sha256(std::span<const std::uint8_t> bytes)
 {
@@ -33,6 +48,11 @@ public:
     {
         U16(std::uint16_t(value));
         U16(std::uint16_t(value >> 16));
+    }
+    void I64(std::int64_t value)
+    {
+        U32(std::uint32_t(std::uint64_t(value)));
+        U32(std::uint32_t(std::uint64_t(value) >> 32));
     }
     std::vector<std::uint8_t> out;
 };
@@ -52,6 +72,11 @@ public:
         const std::uint32_t value = ByteOrder::Le32(at);
         at += 4;
         return value;
+    }
+    std::int64_t I64()
+    {
+        const std::uint64_t low = U32();
+        return std::int64_t(low | std::uint64_t(U32()) << 32);
     }
     template <std::size_t N>
     void Bytes(std::array<std::uint8_t, N>& into)
@@ -79,15 +104,16 @@ BackupRead Unreadable(const QIODevice& device)
 // all of one.
 std::optional<std::size_t> AnnouncedSize(std::span<const std::uint8_t> head)
 {
-    if (head.size() < kHeaderSize || !std::equal(kMagic.begin(), kMagic.end(), head.begin()))
+    if (head.size() < kMagic.size() + 2 || !std::equal(kMagic.begin(), kMagic.end(), head.begin()))
         return std::nullopt;
     Reader reader(head.data() + kMagic.size());
-    if (reader.U16() != BackupFile::kVersion)
+    const std::uint16_t version = reader.U16();
+    if (!KnownVersion(version) || head.size() < HeaderSize(version))
         return std::nullopt;
-    const std::uint32_t length = ByteOrder::Le32(head.data() + kHeaderSize - 4);
+    const std::uint32_t length = ByteOrder::Le32(head.data() + HeaderSize(version) - 4);
     if (length > BackupFile::kMaxUserAreaLength)
         return std::nullopt;
-    return kHeaderSize + length + kChecksumSize;
+    return HeaderSize(version) + length + kChecksumSize;
 }
 
 // Reads from `device` until `bytes` holds `size` bytes or the device ends;
@@ -107,11 +133,34 @@ bool ReadUpTo(QIODevice& device, std::vector<std::uint8_t>& bytes, std::size_t s
 
 }  // namespace
 
+std::string BackupTimeText(std::int64_t secondsSinceEpoch)
+{
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch, QTimeZone::utc())
+               .toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'"))
+               .toStdString();
+}
+
+std::string BackupSummary(const MachineBackup& backup)
+{
+    const auto& field = backup.serialNumber;
+    const bool blank = std::all_of(field.begin(), field.end() - 1, [](std::uint8_t byte) { return byte == 0xFF; });
+    const auto end = std::find(field.begin(), field.end(), std::uint8_t(0));
+    const QString serial = QString::fromLatin1(reinterpret_cast<const char*>(field.data()), qsizetype(end - field.begin()));
+    std::string text = QString::asprintf("hard ident %08X, flash ident %08X, ", unsigned(backup.hardIdent),
+                                         unsigned(backup.flashIdent))
+                           .toStdString();
+    text += blank ? std::string("no serial number") : "serial number \"" + serial.toStdString() + "\"";
+    if (backup.takenAt)
+        text += ", taken " + BackupTimeText(*backup.takenAt);
+    return text;
+}
+
 std::vector<std::uint8_t> WriteBackup(const MachineBackup& backup)
 {
     Writer writer;
     writer.Bytes(kMagic);
     writer.U16(BackupFile::kVersion);
+    writer.I64(backup.takenAt.value_or(0));
     for (const std::uint32_t value :
          {backup.hardIdent, backup.flashIdent, backup.hardwareVersion, backup.hardwareOptions, backup.miniBootVersion,
           backup.programLoaderVersion, backup.mainBootVersion, backup.program1Version, backup.program2Version,
@@ -134,13 +183,16 @@ BackupRead ReadBackup(std::span<const std::uint8_t> bytes)
         return Refused("the file is cut short");
     Reader reader(bytes.data() + kMagic.size());
     const std::uint16_t version = reader.U16();
-    if (version != BackupFile::kVersion)
-        return Refused("format version " + std::to_string(version) + ", this tool reads version "
+    if (!KnownVersion(version))
+        return Refused("format version " + std::to_string(version) + ", this tool reads versions 1 and "
                        + std::to_string(BackupFile::kVersion));
-    if (bytes.size() < kHeaderSize + kChecksumSize)
+    const std::size_t headerSize = HeaderSize(version);
+    if (bytes.size() < headerSize + kChecksumSize)
         return Refused("the file is cut short");
 
     MachineBackup backup;
+    if (version >= 2)
+        backup.takenAt = reader.I64();
     for (std::uint32_t* field :
          {&backup.hardIdent, &backup.flashIdent, &backup.hardwareVersion, &backup.hardwareOptions,
           &backup.miniBootVersion, &backup.programLoaderVersion, &backup.mainBootVersion, &backup.program1Version,
@@ -151,18 +203,18 @@ BackupRead ReadBackup(std::span<const std::uint8_t> bytes)
     const std::uint32_t length = reader.U32();
     if (length > BackupFile::kMaxUserAreaLength)
         return Refused("its user area is larger than any machine's");
-    const std::size_t expected = kHeaderSize + length + kChecksumSize;
+    const std::size_t expected = headerSize + length + kChecksumSize;
     if (bytes.size() < expected)
         return Refused("the file is cut short");
     if (bytes.size() > expected)
         return Refused("bytes follow its end");
-    const auto body = bytes.first(kHeaderSize + length);
+    const auto body = bytes.first(headerSize + length);
     const QByteArray checksum = Sha256(body);
     if (!std::equal(checksum.begin(), checksum.end(), reinterpret_cast<const char*>(bytes.data() + body.size())))
         return Refused("its checksum does not match its contents (the file is damaged)");
     if (length != backup.userAreaLength)
         return Refused("its user area's length does not match its header");
-    backup.userArea.assign(body.begin() + std::ptrdiff_t(kHeaderSize), body.end());
+    backup.userArea.assign(body.begin() + std::ptrdiff_t(headerSize), body.end());
     return {std::move(backup), {}};
 }
 

@@ -28,15 +28,26 @@ struct MachineBackup {
     std::uint32_t userAreaLength = 0;
     std::uint32_t eraseStep = 0;
     std::vector<std::uint8_t> userArea;  // userAreaLength bytes from userAreaAddress
+    // When it was taken: seconds since 1970-01-01 UTC. None in a file of
+    // format version 1, which had no date.
+    std::optional<std::int64_t> takenAt;
 };
 
 namespace BackupFile {
-constexpr std::uint16_t kVersion = 1;
+// Version 2 added the date it was taken; version 1 files are read too.
+constexpr std::uint16_t kVersion = 2;
 // A user area larger than this is no machine's: a file that says so is refused.
 constexpr std::uint32_t kMaxUserAreaLength = 0x1000000;
 // The largest backup: its header, the largest user area, its checksum.
-constexpr std::size_t kMaxFileSize = 104 + kMaxUserAreaLength + 32;
+constexpr std::size_t kMaxFileSize = 112 + kMaxUserAreaLength + 32;
 }  // namespace BackupFile
+
+// What a backup holds, for a person: "hard ident 4D520001, flash ident
+// 000122DA, serial number " SN-0042", taken 2026-12-10 14:03 UTC" (no
+// serial number: "no serial number"; a version 1 file: no date). UTF-8.
+std::string BackupSummary(const MachineBackup& backup);
+// "2026-12-10 14:03 UTC" of seconds since 1970-01-01 UTC.
+std::string BackupTimeText(std::int64_t secondsSinceEpoch);
 
 // The file's bytes: header, user area, checksum.
 std::vector<std::uint8_t> WriteBackup(const MachineBackup& backup);

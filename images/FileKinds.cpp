@@ -1,7 +1,9 @@
 #include "images/FileKinds.h"
 
 #include "common/SettingNames.h"
+#include "images/BackupFile.h"
 #include "images/BootImage.h"
+#include "images/FileReader.h"
 #include "images/FactoryImage.h"
 #include "images/SymbolTable.h"
 #include "images/UserImage.h"
@@ -18,6 +20,7 @@ constexpr FileFilter kFactoryFilters[] = {{"Tessel factory image (*.tbf)", "*.tb
 constexpr FileFilter kBootFilters[] = {{"Tessel program (*.tb)", "*.tb"}, {"Any files (*.*)", "*.*"}};
 // The symbol filter's lower-case "tessel" and missing blank are kept on purpose, as the dialog always showed them.
 constexpr FileFilter kSymbolFilters[] = {{"tessel symbol(*.tfs)", "*.tfs"}};
+constexpr FileFilter kBackupFilters[] = {{"Mirelle backup (*.tbk)", "*.tbk"}, {"Any files (*.*)", "*.*"}};
 
 LoadResult LoadUser(const std::string& path, const LoadTargets& targets)
 {
@@ -45,6 +48,15 @@ LoadResult LoadSymbols(const std::string& path, const LoadTargets& targets)
             .detail = std::to_string(targets.symbols.Count()) + " records"};
 }
 
+// A backup's summary: whose user area it holds, and since when.
+LoadResult LoadBackup(const std::string& path, const LoadTargets&)
+{
+    const BackupRead read = ReadBackupFile(path);
+    if (!read.backup)
+        return {.statusText = read.unreadable ? kUnableToOpen : read.error, .loaded = false};
+    return {.statusText = "File is ok : " + BackupSummary(*read.backup), .loaded = true};
+}
+
 constexpr std::array kKinds{
     FileKindInfo{FileKind::User, "user", "tbu", "Open Tessel user program file", kUserFilters, "tbu", "",
                  SettingName::kUserDir, LoadUser},
@@ -57,6 +69,8 @@ constexpr std::array kKinds{
     // default suffix is "var", not its filter's "tfs".
     FileKindInfo{FileKind::Symbols, "symbols", "tfs", "Open Tessel file symbol", kSymbolFilters, "var",
                  "mainprog.tfs", SettingName::kProg2Dir, LoadSymbols},
+    FileKindInfo{FileKind::Backup, "backup", "tbk", "Open backup file", kBackupFilters, "tbk", "",
+                 SettingName::kBackupDir, LoadBackup},
 };
 
 std::string Lower(std::string text)
@@ -81,6 +95,16 @@ const FileKindInfo& KindInfo(FileKind kind)
 LoadResult LoadFile(FileKind kind, const std::string& path, const LoadTargets& targets)
 {
     return KindInfo(kind).load(path, targets);
+}
+
+SaveFileQuestion SaveDialog(FileKind kind, const std::string& title, const std::string& initialFolder)
+{
+    const FileKindInfo& info = KindInfo(kind);
+    return {.title = title,
+            .filters = {info.filters.begin(), info.filters.end()},
+            .defaultSuffix = info.defaultSuffix,
+            .initialFolder = initialFolder,
+            .replaceWithoutAsking = false};
 }
 
 OpenFileQuestion OpenDialog(FileKind kind, const std::string& initialFolder)

@@ -12,12 +12,14 @@ struct FactoryImage;
 class SymbolTable;
 struct UserImage;
 
-// The four kinds of file the tool reads, and for each what a front end needs
-// to pick and load one: the name a command line gives it, its extension, the
+// The kinds of file the tool reads, and for each what a front end needs to
+// pick and load one: the name a command line gives it, its extension, the
 // open dialog the window shows for it with the settings value that remembers
 // the dialog's folder, and its loader. One table, so that the window, the
-// console and the command line agree, and a kind is added in one place.
-enum class FileKind { User, Factory, Boot, Symbols };
+// console and the command line agree, and a kind is added in one place. A
+// backup's loader only tells whether it can be used: the restore reads it
+// again when it runs.
+enum class FileKind { User, Factory, Boot, Symbols, Backup };
 
 // Where the loads of a context land: the user, factory and boot images and
 // the symbol table. Each kind's loader fills its own of the four.
@@ -39,7 +41,7 @@ using KindLoader = LoadResult (*)(const std::string& path, const LoadTargets& ta
 
 struct FileKindInfo {
     FileKind kind;
-    const char* name;        // "user", "factory", "boot", "symbols"
+    const char* name;        // "user", "factory", "boot", "symbols", "backup"
     const char* extension;   // without the dot
     const char* dialogTitle;
     std::span<const FileFilter> filters;
@@ -52,6 +54,8 @@ struct FileKindInfo {
 std::span<const FileKindInfo> FileKinds();
 // The open dialog for a file of this kind, starting in `initialFolder`.
 OpenFileQuestion OpenDialog(FileKind kind, const std::string& initialFolder);
+// The save dialog for a file of this kind (a backup), starting in `initialFolder`.
+SaveFileQuestion SaveDialog(FileKind kind, const std::string& title, const std::string& initialFolder);
 const FileKindInfo& KindInfo(FileKind kind);
 // The kind's loader: the file at `path` into its target among `targets`.
 LoadResult LoadFile(FileKind kind, const std::string& path, const LoadTargets& targets);

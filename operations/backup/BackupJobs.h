@@ -17,6 +17,10 @@ JobOutcome BackUpUserArea(const JobContext& job, const std::string& path);
 
 struct RestoreOptions {
     bool verify = false;  // compare the whole user area with the backup afterwards
+    // Under the question, the machine and the backup side by side: their
+    // identities, serial numbers, and when the backup was taken (for a file
+    // of the first format, which had no date, the file's time). The window's.
+    bool describe = false;
 };
 
 // restore FILE: the backup read (a file that cannot be read: FileRefused and

@@ -116,7 +116,7 @@ TEST(CliOptionsTest, OptionFormsAndUsageErrors)
         {{"help", "explode"}, "unknown command 'explode'"},
         {{"check"}, "wrong number of arguments for 'check'"},
         {{"download", "a.tbu", "b.tbu"}, "wrong number of arguments for 'download'"},
-        {{"--kind", "firmware", "check", "a.tbu"}, "unknown file kind 'firmware' (user, factory, boot or symbols)"},
+        {{"--kind", "firmware", "check", "a.tbu"}, "unknown file kind 'firmware' (user, factory, boot, symbols or backup)"},
         {{"--reads", "-1", "console"}, "--reads needs a count of reads (0 or more)"},
         {{"--erase-timeout", "soon", "download", "a.tbu"}, "--erase-timeout needs a number of seconds"},
         {{"--erase-timeout", "-5", "download", "a.tbu"}, "--erase-timeout needs a number of seconds"},

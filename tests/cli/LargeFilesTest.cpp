@@ -96,7 +96,7 @@ QByteArray Words(std::initializer_list<std::uint32_t> values)
 QByteArray BackupHeader(std::uint32_t length)
 {
     const std::vector<std::uint8_t> bytes = WriteBackup(MachineBackup{});
-    QByteArray header(reinterpret_cast<const char*>(bytes.data()), 100);
+    QByteArray header(reinterpret_cast<const char*>(bytes.data()), 108);
     return header + Words({length});
 }
 

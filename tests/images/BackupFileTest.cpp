@@ -3,6 +3,7 @@
 
 #include "images/BackupFile.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QIODevice>
 #include <QTemporaryDir>
@@ -65,8 +66,8 @@ TEST(BackupFileTest, RefusesWhatIsNoUsableBackup)
         {"a byte more", [](auto& b) { b.push_back(0); }, "bytes follow its end"},
         {"empty", [](auto& b) { b.clear(); }, "not a backup file"},
         {"another file", [](auto& b) { b[0] = 'X'; }, "not a backup file"},
-        {"version 2", [](auto& b) { b[8] = 2; }, "format version 2, this tool reads version 1"},
-        {"a huge user area", [](auto& b) { b[100] = b[101] = b[102] = b[103] = 0xFF; },
+        {"version 3", [](auto& b) { b[8] = 3; }, "format version 3, this tool reads versions 1 and 2"},
+        {"a huge user area", [](auto& b) { b[108] = b[109] = b[110] = b[111] = 0xFF; },
          "its user area is larger than any machine's"},
     };
     for (const Case& c : cases) {
@@ -78,6 +79,29 @@ TEST(BackupFileTest, RefusesWhatIsNoUsableBackup)
         EXPECT_THAT(read.error, testing::StartsWith("Not a usable backup : "));
         EXPECT_THAT(read.error, testing::HasSubstr(c.reason));
     }
+}
+
+// A file of format version 1, which had no date, is read as it always was.
+TEST(BackupFileTest, AVersion1FileReadsWithoutItsDate)
+{
+    MachineBackup sample = Sample();
+    sample.takenAt = 1'765'000'000;
+    std::vector<std::uint8_t> bytes = WriteBackup(sample);
+    const BackupRead read = ReadBackup(bytes);
+    ASSERT_TRUE(read.backup) << read.error;
+    EXPECT_EQ(read.backup->takenAt, sample.takenAt);
+
+    bytes.erase(bytes.begin() + 10, bytes.begin() + 18);  // the date
+    bytes[8] = 1;
+    bytes.resize(bytes.size() - 32);
+    const QByteArray checksum = QCryptographicHash::hash(
+        QByteArrayView(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())), QCryptographicHash::Sha256);
+    bytes.insert(bytes.end(), checksum.begin(), checksum.end());
+    const BackupRead old = ReadBackup(bytes);
+    ASSERT_TRUE(old.backup) << old.error;
+    EXPECT_FALSE(old.backup->takenAt);
+    EXPECT_EQ(old.backup->userArea, sample.userArea);
+    EXPECT_EQ(old.backup->serialNumber, sample.serialNumber);
 }
 
 // `head`, then `filler` bytes without end, as /dev/zero gives them; counts
@@ -105,7 +129,7 @@ private:
     char filler;
 };
 
-// A header whose user area is `length` bytes long: the first 104 bytes of a
+// A header whose user area is `length` bytes long: the first 112 bytes of a
 // backup of that area.
 std::vector<std::uint8_t> HeaderOf(std::uint32_t length)
 {
@@ -113,9 +137,9 @@ std::vector<std::uint8_t> HeaderOf(std::uint32_t length)
     backup.userAreaLength = length;
     backup.userArea.clear();
     std::vector<std::uint8_t> bytes = WriteBackup(backup);
-    bytes.resize(104);
+    bytes.resize(112);
     for (int i = 0; i < 4; ++i)
-        bytes[100 + i] = std::uint8_t(length >> (8 * i));
+        bytes[108 + i] = std::uint8_t(length >> (8 * i));
     return bytes;
 }
 
@@ -128,16 +152,16 @@ TEST(BackupFileTest, ReadsNoMoreThanItsHeaderAllows)
         const char* reason;
         std::uint64_t mostRead;
     };
-    std::vector<std::uint8_t> version2 = HeaderOf(16);
-    version2[8] = 2;
+    std::vector<std::uint8_t> version3 = HeaderOf(16);
+    version3[8] = 3;
     const Case cases[] = {
-        {"zeros", {}, '\0', "not a backup file", 136},
-        {"a header of another version", version2, '\0', "format version 2, this tool reads version 1", 136},
+        {"zeros", {}, '\0', "not a backup file", 144},
+        {"a header of another version", version3, '\0', "format version 3, this tool reads versions 1 and 2", 144},
         {"a header of a user area too large", HeaderOf(BackupFile::kMaxUserAreaLength + 1), '\0',
-         "its user area is larger than any machine's", 136},
+         "its user area is larger than any machine's", 144},
         {"the largest header", HeaderOf(BackupFile::kMaxUserAreaLength), '\xFF', "bytes follow its end",
          BackupFile::kMaxFileSize + 1},
-        {"a small header", HeaderOf(16), '\xFF', "bytes follow its end", 104 + 16 + 32 + 1},
+        {"a small header", HeaderOf(16), '\xFF', "bytes follow its end", 112 + 16 + 32 + 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
