@@ -13,7 +13,7 @@ FileToOpen ChooseFileToOpen(const std::string& path, bool developer)
         choice.refusal = named + "not a .tbu, .tbf, .tb or .tfs file";
         return choice;
     }
-    if (*kind != FileKind::User && !developer) {
+    if (*kind != FileKind::User && *kind != FileKind::Backup && !developer) {
         choice.refusal = named + "a ." + KindInfo(*kind).extension + " file opens with mirelle-loader --developer";
         return choice;
     }

@@ -13,7 +13,8 @@ struct FileToOpen {
     std::string refusal{};           // the error box's text: it names the file and the reason
 };
 
-// A .tbu always; a .tbf, .tb or .tfs only for developers (`developer`: the
-// window shows their panels and the console). A file that cannot be read,
+// A .tbu (loaded) and a .tbk (offered for a restore) always; a .tbf, .tb or
+// .tfs only for developers (`developer`: the window shows their panels and
+// the console). A file that cannot be read,
 // or whose extension is none of these, is refused.
 FileToOpen ChooseFileToOpen(const std::string& path, bool developer);

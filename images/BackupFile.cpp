@@ -142,9 +142,11 @@ std::string BackupTimeText(std::int64_t secondsSinceEpoch)
 
 std::string BackupSummary(const MachineBackup& backup)
 {
+    // Blank as the flash holds it (0xFF), or as a readout keeps it (its first byte zero).
     const auto& field = backup.serialNumber;
-    const bool blank = std::all_of(field.begin(), field.end() - 1, [](std::uint8_t byte) { return byte == 0xFF; });
     const auto end = std::find(field.begin(), field.end(), std::uint8_t(0));
+    const bool blank = end == field.begin()
+        || std::all_of(field.begin(), field.end() - 1, [](std::uint8_t byte) { return byte == 0xFF; });
     const QString serial = QString::fromLatin1(reinterpret_cast<const char*>(field.data()), qsizetype(end - field.begin()));
     std::string text = QString::asprintf("hard ident %08X, flash ident %08X, ", unsigned(backup.hardIdent),
                                          unsigned(backup.flashIdent))

@@ -13,11 +13,20 @@ StepOutcome DialogRunner::Run(Procedure& procedure, StepKind kind, JobObserver&)
     const auto start = Clock::now();
     switch (kind) {
     case StepKind::UserDownload:
-    case StepKind::Restore: dialogs.user.Run(procedure, &texts.user); break;
-    case StepKind::FactoryDownload: dialogs.factory.Run(procedure, &texts.factory); break;
+        last = &dialogs.user;
+        dialogs.user.Run(procedure, &texts.user);
+        break;
+    case StepKind::Restore:
+        last = &dialogs.user;
+        dialogs.user.Run(procedure, &texts.user, QStringLiteral("Restore user program"));
+        break;
+    case StepKind::FactoryDownload:
+        last = &dialogs.factory;
+        dialogs.factory.Run(procedure, &texts.factory);
+        break;
     case StepKind::Boot: dialogs.boot.Run(procedure); break;
-    case StepKind::Verify:
-    case StepKind::Read: dialogs.user.Run(procedure, nullptr); break;
+    case StepKind::Verify: (last ? *last : dialogs.user).Run(procedure, nullptr); break;
+    case StepKind::Read: dialogs.user.Run(procedure, nullptr, QStringLiteral("Back up user program")); break;
     }
     return {.kind = kind,
             .result = procedure.Outcome(),

@@ -12,7 +12,9 @@ class TProcedureForm;
 // at 54 ms), keeping the process-wide result text of its kind in step as
 // the dialog does: a user download and a restore in "Download user
 // program", a factory download in "Download factory program", a boot stream
-// in "Booting ...", a verify and a read in the dialog of the user program.
+// in "Booting ...", a verify in the dialog of the download it follows, a
+// backup's read and a restore in the user program's dialog under captions
+// of their own.
 class DialogRunner final : public ProcedureRunner {
 public:
     struct Dialogs {
@@ -32,4 +34,5 @@ public:
 private:
     Dialogs dialogs;
     ResultTexts texts;
+    TProcedureForm* last = nullptr;  // the download dialog used last
 };

@@ -6,7 +6,11 @@
 #include "app/StatusLine.h"
 #include "app/ui/LoaderApplication.h"
 #include "app/ui/LoaderWindows.h"
+#include "common/FolderPart.h"
+#include "common/Latin1.h"
 #include "common/QtText.h"
+#include "common/SettingNames.h"
+#include "common/Version.h"
 #include "console/ui/EmulForm.h"
 #include "images/BootImage.h"
 #include "images/FactoryImage.h"
@@ -14,7 +18,10 @@
 #include "link/PortDiagnosis.h"
 #include "link/PortSelection.h"
 #include "link/ui/ConfigForm.h"
+#include "link/RecordingBackend.h"
+#include "link/Settings.h"
 #include "link/ui/PortDevicesForm.h"
+#include "operations/backup/BackupJobs.h"
 #include "operations/downloads/DownloadJobs.h"
 #include "operations/machine/MachineJobs.h"
 #include "operations/readout/MachineInfo.h"
@@ -24,6 +31,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 
 namespace {
@@ -86,6 +94,20 @@ TMainForm::TMainForm(const ToolContext& context, Prompts& prompts, bool develope
     connect(ui->ProgramloaderMenu, &QAction::triggered, this, &TMainForm::ProgramloaderMenuClick);
     // Also when the timer sets it back: the click event of the check box fires then too.
     connect(ui->RtsCheckBox, &QCheckBox::toggled, this, &TMainForm::RtsCheckBoxClick);
+    connect(ui->BackupMenu, &QAction::triggered, this, &TMainForm::BackupMenuClick);
+    connect(ui->RestoreMenu, &QAction::triggered, this, &TMainForm::RestoreMenuClick);
+    connect(ui->VerifyMenu, &QAction::triggered, this, &TMainForm::VerifyMenuClick);
+    connect(ui->RecordMenu, &QAction::triggered, this, &TMainForm::RecordMenuClick);
+    connect(ui->AboutMenu, &QAction::triggered, this, &TMainForm::AboutMenuClick);
+    std::string verify;
+    try {
+        ReadSetting(SettingName::kVerifyAfterWriting, verify);
+        ReadSetting(SettingName::kBackupDir, backupFolder);
+    } catch (const SettingsError&) {
+        // A value that is not text: off, and no folder remembered.
+    }
+    ui->VerifyMenu->setChecked(verify == "1");
+    ui->RecordMenu->setEnabled(false);
     Timer1.start();
 }
 
@@ -144,17 +166,23 @@ void TMainForm::Timer1Timer()
 {
     const LinkState state = context.link.State();
     statusLine->setText(QString::fromStdString(LinkStatusText(state, context.portName)));
-    // The tool tip says why, and what to do; made again only when the state or the port changed.
-    const std::string hintOf = std::to_string(int(state)) + context.portName;
+    // The tool tip says why, and what to do, and where the line is recorded;
+    // made again only when one of them changed.
+    const std::string recording = recorder && recorder->Recording() ? recorder->Path() : std::string();
+    const std::string hintOf = std::to_string(int(state)) + context.portName + "\n" + recording;
     if (hintOf != statusHintOf) {
         statusHintOf = hintOf;
         const std::string device = ResolvePortDevice(context.portName);
         const std::string failure = state == LinkState::NotAvailable
             ? PortFailureText(context.portName, device, context.link.OpenFailure())
             : std::string();
-        statusLine->setToolTip(QString::fromStdString(LinkStatusHint(state, context.portName, device, failure)));
+        std::string hint = LinkStatusHint(state, context.portName, device, failure);
+        if (!recording.empty())
+            hint += "\nThe line is recorded into " + recording + " (Help > Record the line to a file...).";
+        statusLine->setToolTip(QString::fromStdString(hint));
     }
     ui->RtsCheckBox->setChecked(context.link.Rts());
+    ui->RecordMenu->setChecked(!recording.empty());
 }
 
 void TMainForm::SerialConfigMenuClick()
@@ -245,6 +273,7 @@ void TMainForm::OpenFile(const std::string& path)
     case FileKind::Factory: ShowFactoryLoad(factoryLoad.LoadChosen(file.path, prompts)); break;
     case FileKind::Boot: ShowBootLoad(bootLoad.LoadChosen(file.path, prompts)); break;
     case FileKind::Symbols: windows->console->LoadSymbolFile(file.path); break;
+    case FileKind::Backup: RestoreFrom(file.path); break;
     }
 }
 
@@ -297,8 +326,11 @@ void TMainForm::BootButtonClick()
 void TMainForm::ProgramFactoryButtonClick()
 {
     ui->ProgramFactoryStatusLabel->clear();
-    const JobOutcome outcome = DownloadFactoryImage(Job(), context.factoryImage);
-    ui->ProgramFactoryStatusLabel->setText(QStringFromLatin1(outcome.text));
+    resultLabel = ui->ProgramFactoryStatusLabel;
+    const JobOutcome outcome =
+        DownloadFactoryImage(Job(), context.factoryImage, {.verify = VerifyAfterWriting()});
+    resultLabel = nullptr;
+    ShowWriteResult(ui->ProgramFactoryStatusLabel, outcome);
 }
 
 void TMainForm::HardwareOptionsMaskEditChange()
@@ -357,6 +389,141 @@ void TMainForm::RtsCheckBoxClick(bool checked)
 void TMainForm::ProgramUserButtonClick()
 {
     ui->ProgramUserStatusLabel->clear();
-    const JobOutcome outcome = DownloadUserProgram(Job(), context.userImage);
-    ui->ProgramUserStatusLabel->setText(QStringFromLatin1(outcome.text));
+    resultLabel = ui->ProgramUserStatusLabel;
+    const JobOutcome outcome = DownloadUserProgram(Job(), context.userImage, {.verify = VerifyAfterWriting()});
+    resultLabel = nullptr;
+    ShowWriteResult(ui->ProgramUserStatusLabel, outcome);
+}
+
+bool TMainForm::VerifyAfterWriting() const
+{
+    return ui->VerifyMenu->isChecked();
+}
+
+void TMainForm::StepEnded(const StepOutcome& step)
+{
+    // The download's own text as soon as it has ended ("Done"), before its
+    // verify reads back.
+    if (resultLabel && step.kind != StepKind::Verify)
+        resultLabel->setText(QStringFromLatin1(step.text));
+}
+
+void TMainForm::ShowWriteResult(QLabel* label, const JobOutcome& outcome)
+{
+    // The download's own text, as the behaviour shows it; after a verify its
+    // result in its place, so that a failed verify never reads "Done", and
+    // both in the tool tip.
+    std::string tip = outcome.text;
+    if (outcome.Step(StepKind::Verify))
+        tip = outcome.steps.front().text + ", " + outcome.text;
+    label->setText(QStringFromLatin1(outcome.text));
+    label->setToolTip(QStringFromLatin1(tip));
+}
+
+void TMainForm::ShowJobFailure(const JobOutcome& outcome)
+{
+    if (outcome.Done() || outcome.end == JobEnd::Aborted || outcome.text.empty())
+        return;
+    prompts.Error(LoaderApplication::kTitle, Utf8FromLatin1(outcome.text));
+}
+
+void TMainForm::VerifyMenuClick(bool checked)
+{
+    try {
+        WriteSetting(SettingName::kVerifyAfterWriting, checked ? "1" : "0");
+    } catch (const SettingsError& error) {
+        prompts.Error(LoaderApplication::kTitle, error.what());
+    }
+}
+
+void TMainForm::BackupMenuClick()
+{
+    const auto path = prompts.SaveFile(SaveDialog(FileKind::Backup, "Back up user program", backupFolder));
+    if (!path)
+        return;
+    backupFolder = FolderPart(*path);
+    try {
+        WriteSetting(SettingName::kBackupDir, backupFolder);
+    } catch (const SettingsError& error) {
+        prompts.Error(LoaderApplication::kTitle, error.what());
+    }
+    const JobOutcome outcome = BackUpUserArea(Job(), *path);
+    if (outcome.Done())
+        prompts.Inform("Back up user program", "The user program is backed up in " + *path);
+    ShowJobFailure(outcome);
+}
+
+void TMainForm::RestoreMenuClick()
+{
+    const auto path = prompts.OpenFile(OpenDialog(FileKind::Backup, backupFolder));
+    if (!path)
+        return;
+    backupFolder = FolderPart(*path);
+    try {
+        WriteSetting(SettingName::kBackupDir, backupFolder);
+    } catch (const SettingsError& error) {
+        prompts.Error(LoaderApplication::kTitle, error.what());
+    }
+    RestoreFrom(*path);
+}
+
+void TMainForm::RestoreFrom(const std::string& path)
+{
+    ui->ProgramUserStatusLabel->clear();
+    resultLabel = ui->ProgramUserStatusLabel;
+    const JobOutcome outcome = RestoreUserArea(Job(), path, {.verify = VerifyAfterWriting(), .describe = true});
+    resultLabel = nullptr;
+    if (!outcome.steps.empty())
+        ShowWriteResult(ui->ProgramUserStatusLabel, outcome);
+    ShowJobFailure(outcome);
+}
+
+void TMainForm::SetRecorder(RecordingBackend* backend)
+{
+    recorder = backend;
+    ui->RecordMenu->setEnabled(recorder != nullptr);
+}
+
+void TMainForm::RecordMenuClick(bool checked)
+{
+    if (!recorder)
+        return;
+    if (!checked) {
+        recorder->Stop();
+        statusHintOf.clear();
+        Timer1Timer();
+        return;
+    }
+    const auto path = prompts.SaveFile({.title = "Record the line to a file",
+                                        .filters = {{"Recording of the line (*.rec)", "*.rec"},
+                                                    {"Any files (*.*)", "*.*"}},
+                                        .defaultSuffix = "rec",
+                                        .initialFolder = {},
+                                        .replaceWithoutAsking = false});
+    if (!path) {
+        ui->RecordMenu->setChecked(false);
+        return;
+    }
+    context.link.ClosePort();  // before the recording: it holds the open, not this close
+    if (const auto refused = recorder->Start(*path)) {
+        ui->RecordMenu->setChecked(false);
+        prompts.Error(LoaderApplication::kTitle, *refused);
+        return;
+    }
+    // The port opened again at once, as every open with RTS off, so that the
+    // recording holds the whole of it.
+    PortSelection(context.link, context.portName).ApplyPort();
+    statusHintOf.clear();
+    Timer1Timer();
+}
+
+void TMainForm::AboutMenuClick()
+{
+    // The user guide where the package puts it, beside the program's folder.
+    const QString docs = QDir(QCoreApplication::applicationDirPath() + "/../share/doc/mirelle-loader").absolutePath();
+    const std::string guide = QDir(docs).exists() ? docs.toStdString() + " (README.md.gz)"
+                                                  : std::string("README.md in the source tree");
+    prompts.Inform("About " + std::string(LoaderApplication::kTitle),
+                   std::string(kCaption) + "\n\nmirelle-loader " + kProjectVersion + ", built with Qt " + QT_VERSION_STR
+                       + ", running on Qt " + qVersion() + "\n\nUser guide: " + guide);
 }

@@ -24,6 +24,7 @@ class TEmulForm;
 class TProcedureForm;
 class TProgramFactoryForm;
 class TProgramUserForm;
+class RecordingBackend;
 struct LoaderWindows;
 
 // The main window: the machine information panel, the user program panel
@@ -50,8 +51,13 @@ public:
 
     // The file of the command line (mirelle-loader FILE): loaded as its
     // panel's "Load" loads a chosen one (the console's "load" for a symbol
-    // file), or refused in an error box that names it and says why.
+    // file; a backup is offered for a restore behind its question), or
+    // refused in an error box that names it and says why.
     void OpenFile(const std::string& path);
+
+    // The link's recording backend, which "Record the line to a file..."
+    // starts and stops (none: the entry is disabled).
+    void SetRecorder(RecordingBackend* recorder);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -79,11 +85,29 @@ private:
     void PowerOffButtonClick();
     void ProgramloaderMenuClick();
     void RtsCheckBoxClick(bool checked);
+    // The Machine and Help menus: the jobs a technician runs beside the
+    // panels, and the recording of the line for a bug report.
+    void BackupMenuClick();
+    void RestoreMenuClick();
+    void VerifyMenuClick(bool checked);
+    void RecordMenuClick(bool checked);
+    void AboutMenuClick();
+    // The restore of the backup at `path`, behind its question.
+    void RestoreFrom(const std::string& path);
+    // What "Verify after writing" asks of the jobs that write.
+    bool VerifyAfterWriting() const;
+    // A write job's result where its panel shows it: its text, which after a
+    // verify is the verify's result; "Done, " and that in the tool tip.
+    void ShowWriteResult(QLabel* label, const JobOutcome& outcome);
+    // A job that ended in a refusal or a failure beside the machine (a
+    // file): its text in the error box.
+    void ShowJobFailure(const JobOutcome& outcome);
 
     // The job's context: the window's link and MachineInfo, its dialogs,
     // its prompts, and this window as the observer.
     JobContext Job();
     void MachineRead(const MachineInfo& info) override;
+    void StepEnded(const StepOutcome& step) override;
 
     void ShowMachinePanel(const MachinePanel& panel);
     // The file-name and status labels after a Load; true when a file was chosen.
@@ -102,6 +126,9 @@ private:
     MachineControls controls;
     const LoaderWindows* windows = nullptr;
     std::unique_ptr<DialogRunner> runner;
+    RecordingBackend* recorder = nullptr;
+    QLabel* resultLabel = nullptr;  // where the job under way shows its download's result
+    std::string backupFolder;  // where the backup dialogs start
     QTimer Timer1{this};
     QLabel* statusLine;
     std::string statusHintOf;  // the state and port the status line's tool tip was made for

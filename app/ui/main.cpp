@@ -39,24 +39,23 @@ int main(int argc, char** argv)
     QtPrompts prompts;
     application.SetPrompts(&prompts);
 
-    // With --record, the one link is this run's own, over a recording
-    // backend that starts recording as the port is first opened. What
-    // keeps it from recording is told in the error box, once the exchange
-    // under way is over; the line goes on.
-    std::unique_ptr<DeviceLink> recordedLink;
-    if (options.record) {
-        PortStack stack = BuildPortStack(std::make_unique<QtPortBackend>(),
-                                         {.stopNow = {}, .recordable = true, .trace = {}});
-        stack.recording->StartAtNextOpen(*options.record);
-        stack.recording->TellTroubleTo([&prompts](const std::string& text) {
-            QTimer::singleShot(0, [&prompts, text] { prompts.Error(LoaderApplication::kTitle, text); });
-        });
-        recordedLink = std::make_unique<DeviceLink>(std::move(stack.backend));
-    }
+    // The one link, over a recording backend that records once asked: with
+    // --record from the port's first open, or from "Record the line to a
+    // file...". What keeps it from recording is told in the error box, once
+    // the exchange under way is over; the line goes on.
+    PortStack stack = BuildPortStack(std::make_unique<QtPortBackend>(), {.stopNow = {}, .recordable = true, .trace = {}});
+    RecordingBackend* recorder = stack.recording;
+    if (options.record)
+        recorder->StartAtNextOpen(*options.record);
+    recorder->TellTroubleTo([&prompts](const std::string& text) {
+        QTimer::singleShot(0, [&prompts, text] { prompts.Error(LoaderApplication::kTitle, text); });
+    });
+    DeviceLink link(std::move(stack.backend));
     try {
         // The one link exists before any window.
-        const ToolContext context = ProcessContext(recordedLink ? *recordedLink : TheDeviceLink());
+        const ToolContext context = ProcessContext(link);
         LoaderWindows windows = CreateLoaderWindows(context, prompts, options.developer);
+        windows.main->SetRecorder(recorder);
         MainForm = windows.main.get();
         ConfigForm = windows.config.get();
         BootForm = windows.boot.get();

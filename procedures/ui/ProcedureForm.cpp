@@ -22,8 +22,11 @@ TProcedureForm::TProcedureForm(const QString& caption, QWidget* parent)
 
 TProcedureForm::~TProcedureForm() = default;
 
-int TProcedureForm::Run(Procedure& procedure, std::string* resultText)
+int TProcedureForm::Run(Procedure& procedure, std::string* resultText, const QString& caption)
 {
+    const QString ownCaption = windowTitle();
+    if (!caption.isEmpty())
+        setWindowTitle(caption);
     // The link stays the procedure's until the dialog has closed.
     run.Begin(procedure, resultText, [this] { ShowProcedure(); }, [this, &procedure] {
         done(procedure.Outcome() == ProcedureResult::Done ? Ok : Abort);
@@ -31,6 +34,7 @@ int TProcedureForm::Run(Procedure& procedure, std::string* resultText)
     PlaceCentred(this);
     const int result = exec();
     FormClose();
+    setWindowTitle(ownCaption);
     return result;
 }
 

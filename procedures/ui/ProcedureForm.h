@@ -34,7 +34,9 @@ public:
     // process-wide result text, or none) reads "Not done" from the show until
     // the procedure ends, then the procedure's result text. Returns the
     // modal result.
-    int Run(Procedure& procedure, std::string* resultText);
+    // `caption`, when given, stands in the title bar for this run (a backup,
+    // a restore); the dialog's own comes back after it.
+    int Run(Procedure& procedure, std::string* resultText, const QString& caption = {});
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

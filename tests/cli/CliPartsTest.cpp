@@ -4,9 +4,11 @@
 #include "cli/CliRunner.h"
 #include "cli/CliSession.h"
 #include "cli/ErrorStream.h"
+#include "cli/TerminalPrompts.h"
 #include "cli/ExitCode.h"
 #include "cli/Progress.h"
 #include "link/DeviceLink.h"
+#include "support/PseudoTerminal.h"
 #include "support/ScriptedPeer.h"
 #include "operations/ToolContext.h"
 #include "link/TracingBackend.h"
@@ -213,6 +215,26 @@ TEST(CliOptionsTest, HintsLeadToTheRightCommand)
         CapturedStream out, err;
         EXPECT_EQ(RunCommandLine(c.line, out.Get(), err.Get()), c.code);
         EXPECT_THAT(err.Text(), HasSubstr(c.hint));
+    }
+}
+
+// At the terminal a confirmation shows its informative text on a line of its
+// own under the question: the once-only field as it will be stored.
+TEST(TerminalPromptsTest, AQuestionShowsItsInformativeTextAndTakesOnlyYes)
+{
+    PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.IsValid());
+    for (const auto& [answer, yes] : {std::pair{"y\n", true}, {"n\n", false}, {"\n", false}}) {
+        std::FILE* in = std::fopen(terminal.SlavePath().c_str(), "r");
+        ASSERT_TRUE(in);
+        CapturedStream err;
+        ErrorStream errors(err.Get());
+        TerminalPrompts prompts(false, in, errors, [](const std::string&) {});
+        const std::string typed = answer;
+        terminal.Send({typed.begin(), typed.end()});
+        EXPECT_EQ(prompts.Confirm("Warning", "Are you sure ?", "Serial number: \" SN-0042\""), yes) << answer;
+        EXPECT_EQ(err.Text(), "Are you sure ?\nSerial number: \" SN-0042\" [y/N] ");
+        std::fclose(in);
     }
 }
 

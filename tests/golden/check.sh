@@ -188,10 +188,10 @@ make_fixtures() {
     cp user.bak trailing.bak && printf 'X' >>trailing.bak
     cp user.bak flipped.bak && flip flipped.bak 5000
     cp user.bak magic.bak && patch magic.bak 0 4E
-    cp user.bak version2.bak && patch version2.bak 8 02 00 && rehash version2.bak
-    cp user.bak other-ident.bak && patch other-ident.bak 10 02 00 52 4D && rehash other-ident.bak
-    cp user.bak other-area.bak && patch other-area.bak 46 00 00 D3 00 && rehash other-area.bak
-    cp user.bak length.bak && patch length.bak 100 00 00 02 00 && rehash length.bak
+    cp user.bak version3.bak && patch version3.bak 8 03 00 && rehash version3.bak
+    cp user.bak other-ident.bak && patch other-ident.bak 18 02 00 52 4D && rehash other-ident.bak
+    cp user.bak other-area.bak && patch other-area.bak 54 00 00 D3 00 && rehash other-area.bak
+    cp user.bak length.bak && patch length.bak 108 00 00 02 00 && rehash length.bak
     cp sample-user.tbu notbackup.bak
     : >empty.bak
 
@@ -393,7 +393,7 @@ run_step() {
     echo "$shown" >>"$dir/.h-code"
 
     local context=(env -i -C "$dir" PATH=/usr/bin:/bin HOME="$dir/home" XDG_CONFIG_HOME="$dir/config"
-        TMPDIR="$dir/tmp" LC_ALL=C.UTF-8 "${environment[@]}" timeout "${limit[@]}")
+        TMPDIR="$dir/tmp" LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=1765000000 "${environment[@]}" timeout "${limit[@]}")
     if ((tty)); then
         # On a terminal of 100 columns: standard input, output and error are
         # one pseudo-terminal, without echo, fed from the case's input.

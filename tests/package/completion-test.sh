@@ -9,7 +9,7 @@ source "$completion" || exit 1
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
-cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt && mkdir sub && ln -s /dev/null sub/link
+cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt f.tbk && mkdir sub && ln -s /dev/null sub/link
 
 cases=(
   'download|mirelle-cli dow'
@@ -17,7 +17,7 @@ cases=(
   'a.tbu sub|mirelle-cli download ""'
   'b.tbf sub|mirelle-cli factory ""'
   'c.tb sub|mirelle-cli boot ""'
-  'a.tbu b.tbf c.tb d.tfs sub|mirelle-cli check ""'
+  'a.tbu b.tbf c.tb d.tfs f.tbk sub|mirelle-cli check ""'
   'd.tfs sub|mirelle-cli --symbols ""'
   'a.tbu sub|mirelle-cli -p com2 --yes download ""'
   'a.tbu sub|mirelle-cli --port = com2 download ""'
@@ -31,7 +31,8 @@ cases=(
   'com1 com2 com3 com4 com5 com6 com7 com8|mirelle-cli set-port c'
   'factory|mirelle-cli --kind f'
   'restore|mirelle-cli help res'
-  'a.tbu b.tbf c.tb d.tfs e.txt sub|mirelle-cli restore ""'
+  'f.tbk sub|mirelle-cli restore ""'
+  'a.tbu b.tbf c.tb d.tfs e.txt f.tbk sub|mirelle-cli decode ""'
   'add status|mirelle-cli --database db.sqlite serials ""'
 )
 failed=0

@@ -47,14 +47,15 @@ for entry in "$share/applications/$app.desktop" "$share/applications/$app.Develo
 done
 xmllint --noout "$share/mime/packages/$app.xml" || fail "MIME types"
 
-# A user program opens in the menu's entry; every other file kind of the MIME
-# types in the hidden developer's entry, which starts the window with --developer.
-user_type=application/x-tessel-user-program
+# A user program and a backup open in the menu's entry; every other file kind
+# of the MIME types in the hidden developer's entry, which starts the window
+# with --developer.
+user_types=$(printf '%s\n' application/x-tessel-user-program application/x-mirelle-backup | sort)
 mime_types() { sed -n 's/^MimeType=//p' "$1" | tr ';' '\n' | sed '/^$/d' | sort; }
 developer_types=$(grep -o '<mime-type type="[^"]*"' "$share/mime/packages/$app.xml" | cut -d'"' -f2 |
-                  grep -vx "$user_type" | sort)
-[ "$(mime_types "$share/applications/$app.desktop")" = "$user_type" ] ||
-  fail "the menu's entry opens $(mime_types "$share/applications/$app.desktop" | xargs), not the user program only"
+                  grep -vxF "$user_types" | sort)
+[ "$(mime_types "$share/applications/$app.desktop")" = "$user_types" ] ||
+  fail "the menu's entry opens $(mime_types "$share/applications/$app.desktop" | xargs), not the user program and the backup"
 developer=$share/applications/$app.Developer.desktop
 [ -n "$developer_types" ] && [ "$(mime_types "$developer")" = "$developer_types" ] ||
   fail "the developer's entry opens $(mime_types "$developer" | xargs), not $(xargs <<<"$developer_types")"
