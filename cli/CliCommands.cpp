@@ -283,8 +283,7 @@ constexpr std::array kCommands{
                             "\tverified when it says so, the serial number pool, the machine\n"
                             "\tname, power off",
                .options = OptionSet({CliOption::Port, CliOption::Database, CliOption::Station, CliOption::Json,
-                                     CliOption::Trace, CliOption::Quiet, CliOption::Record,
-                                     CliOption::EraseTimeout}),
+                                     CliOption::Trace, CliOption::Quiet, CliOption::Record}),
                .exitCodes = "0\tdone: the machine made and recorded\n"
                             "1\tthe machine did not answer\n"
                             "2\tthe command line or the recipe was wrong (its key and why), or\n"

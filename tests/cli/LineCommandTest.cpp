@@ -106,7 +106,7 @@ SerialWrite FindSerialWrite(const QString& recipe)
     AddPool(address);
     SimulatorProcess sim({"--blank", "--erase-time", "0"});
     const CliRun run = RunCli(sim, {"line", recipe, "--database", address.file, "--trace", "--quiet"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 0) << run.err << "mirelle-sim: " << sim.process.readAllStandardError().toStdString();
     SerialWrite found;
     int frames = 0;
     int programs = 0;

@@ -9,7 +9,7 @@ source "$completion" || exit 1
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
-cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt && mkdir sub && ln -s /dev/null sub/link
+cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt f.json && mkdir sub && ln -s /dev/null sub/link
 
 cases=(
   'download|mirelle-cli dow'
@@ -31,8 +31,10 @@ cases=(
   'com1 com2 com3 com4 com5 com6 com7 com8|mirelle-cli set-port c'
   'factory|mirelle-cli --kind f'
   'restore|mirelle-cli help res'
-  'a.tbu b.tbf c.tb d.tfs e.txt sub|mirelle-cli restore ""'
+  'a.tbu b.tbf c.tb d.tfs e.txt f.json sub|mirelle-cli restore ""'
   'add status|mirelle-cli --database db.sqlite serials ""'
+  'f.json sub|mirelle-cli --port com2 line ""'
+  '|mirelle-cli line f.json ""'
 )
 failed=0
 for case in "${cases[@]}"; do
