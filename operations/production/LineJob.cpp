@@ -151,9 +151,9 @@ public:
             if (!MeetSerial(*held))
                 return outcome;
         }
-        if (held) {
+        if (held)
             Skipped(kFactory, "Not written : the factory data holds the machine's serial number");
-        } else if (!Download(kFactory))
+        else if (!Download(kFactory))
             return outcome;
         if (!Download(kDownload))
             return outcome;

@@ -59,7 +59,8 @@ struct LineOutcome {
     JobEnd end = JobEnd::Done;
     // The run's result, UTF-8: "Done", the text of the step that stopped
     // it, "Stopped : the production database failed", "Not recorded : ...";
-    // before the machine, the problem that stopped it (told as a Problem).
+    // before the machine, the problem that stopped it (told as a Problem);
+    // empty when the port did not open (its opener said why).
     std::string result;
     // The machine answered the readout before: the record was made. A port
     // without a machine that answers is not recorded.
