@@ -8,6 +8,7 @@
 #include "cli/DecodeCommand.h"
 #include "cli/DownloadCommands.h"
 #include "cli/FlashCommands.h"
+#include "cli/LineCommand.h"
 #include "cli/MachineCommands.h"
 #include "cli/PortCommands.h"
 #include "cli/ProductionCommands.h"
@@ -276,6 +277,32 @@ constexpr std::array kCommands{
                .exitCodes = "0\tdone: the recording was read to its end\n"
                             "2\tthe command line was wrong\n"
                             "3\tthe file could not be read, or is no recording"},
+    CliCommand{.name = "line", .synopsis = "RECIPE", .minArguments = 1, .maxArguments = 1,
+               .help = "make one machine as a recipe says, and record it (the production station)",
+               .run = LineCommand,
+               .arguments = "RECIPE\tthe recipe (JSON): the factory image and user program, each\n"
+                            "\tverified when it says so, the serial number pool, the machine\n"
+                            "\tname, power off",
+               .options = OptionSet({CliOption::Port, CliOption::Database, CliOption::Station, CliOption::Json,
+                                     CliOption::Trace, CliOption::Quiet, CliOption::Record}),
+               .exitCodes = "0\tdone: the machine made and recorded\n"
+                            "1\tthe machine did not answer\n"
+                            "2\tthe command line or the recipe was wrong (its key and why), or\n"
+                            "\tits pool is missing or used up\n"
+                            "3\ta file, the recipe or one it names, was refused\n"
+                            "4\tthe machine refused or failed a step (a failed verify, a\n"
+                            "\trefused write, a serial number written already)\n"
+                            "5\taborted\n"
+                            "6\tthe port could not be opened, or none was selected\n"
+                            "7\tthe database could not be reached or written: nothing touched;\n"
+                            "\tor lost during the run, the record then in unrecorded-TIME.json",
+               .details = "Nothing is asked: the recipe is the confirmation. The recipe and\n"
+                          "its files are loaded and the database reached before the machine\n"
+                          "is touched. Each step's result is printed as \"STEP: RESULT\"\n"
+                          "(factory, factory verify, download, download verify, serial\n"
+                          "number, machine name, power off), the run's result last. A\n"
+                          "machine that holds a serial number takes none. Every machine\n"
+                          "touched is recorded (see history)."},
     CliCommand{.name = "serials", .synopsis = "add|status [NAME]", .minArguments = 1, .maxArguments = 2,
                .help = "add a serial number pool, or show what became of the pools' numbers", .run = SerialsCommand,
                .arguments = "add NAME\tadd the pool NAME: --prefix, --first, --last and\n"

@@ -91,8 +91,8 @@ options that apply to it and its exit codes.
 Exit codes: 0 done, 1 the machine did not answer, 2 usage error, 3 file refused,
 4 the machine refused or failed the operation, 5 aborted,
 6 the port could not be opened (or none was selected).
-serials, history: 7 when the production database could not be reached or
-written.
+line, serials, history: 7 when the production database could not be reached
+or written.
 set-port: 2 for a name other than com1 .. com8, 3 when the settings could not
 be written.
 console: 1 when a line answered "No answer", else 2 when a line gave another

@@ -3,6 +3,7 @@
 #include "common/QtText.h"
 #include "cli/CliSession.h"
 #include "cli/Signals.h"
+#include "operations/production/LineJob.h"
 
 #include <QJsonObject>
 
@@ -21,10 +22,11 @@ ProcedureRun StoppableRun(const CliOptions& options)
 
 }  // namespace
 
-CliJob::CliJob(CliSession& session)
+CliJob::CliJob(CliSession& session, bool stepMembers)
     : session(session),
       runner(StoppableRun(session.options),
-             {.user = &session.context.userResultText, .factory = &session.context.factoryResultText})
+             {.user = &session.context.userResultText, .factory = &session.context.factoryResultText}),
+      stepMembers(stepMembers)
 {
 }
 
@@ -59,6 +61,8 @@ void CliJob::StepEnded(const StepOutcome& step)
     if (display)
         display->Finish(step.result == ProcedureResult::Done);  // its line ended
     display.reset();
+    if (!stepMembers)
+        return;
     QJsonObject members{
         {"bytes", qint64(step.counts.bytes)},
         {"blocks", qint64(step.counts.blocks)},
@@ -83,6 +87,16 @@ void CliJob::Problem(const std::string& line)
     session.Complain(line);
 }
 
+// A record keeps the exit code this command line gives for the same end.
+static_assert(RecordedExitCode(JobEnd::Done) == int(ExitCode::Done));
+static_assert(RecordedExitCode(JobEnd::NoAnswer) == int(ExitCode::NoAnswer));
+static_assert(RecordedExitCode(JobEnd::InputRefused) == int(ExitCode::Usage));
+static_assert(RecordedExitCode(JobEnd::FileRefused) == int(ExitCode::FileRefused));
+static_assert(RecordedExitCode(JobEnd::MachineRefused) == int(ExitCode::MachineRefused));
+static_assert(RecordedExitCode(JobEnd::Aborted) == int(ExitCode::Aborted));
+static_assert(RecordedExitCode(JobEnd::PortUnavailable) == int(ExitCode::PortUnavailable));
+static_assert(RecordedExitCode(JobEnd::DatabaseFailed) == int(ExitCode::DatabaseUnavailable));
+
 ExitCode ExitCodeOf(const CliSession& session, JobEnd end)
 {
     switch (end) {
@@ -93,6 +107,7 @@ ExitCode ExitCodeOf(const CliSession& session, JobEnd end)
     case JobEnd::MachineRefused: return ExitCode::MachineRefused;
     case JobEnd::Aborted: return ExitCode::Aborted;
     case JobEnd::PortUnavailable: return session.LinkRefusal();
+    case JobEnd::DatabaseFailed: return ExitCode::DatabaseUnavailable;
     }
     return ExitCode::MachineRefused;
 }

@@ -16,7 +16,9 @@ class CliSession;
 // report, the verify as a member of its own.
 class CliJob final : public ProcedureRunner, public JobObserver {
 public:
-    explicit CliJob(CliSession& session);
+    // `stepMembers`: what each procedure did goes into the JSON report; a
+    // command of several downloads (line) reports them otherwise.
+    explicit CliJob(CliSession& session, bool stepMembers = true);
 
     // The job's context on the session's link, MachineInfo and prompts, the
     // port opened when the job first needs it.
@@ -32,9 +34,11 @@ public:
 private:
     CliSession& session;
     BlockingRunner runner;
+    bool stepMembers;
     std::optional<ProgressDisplay> display;
 };
 
 // The exit code of a job's end; a port that did not open (or a recording
-// that could not be started) as the session says.
+// that could not be started) as the session says. The same numbers as a
+// production record keeps (RecordedExitCode).
 ExitCode ExitCodeOf(const CliSession& session, JobEnd end);

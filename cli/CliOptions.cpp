@@ -53,8 +53,8 @@ constexpr std::array kOptions{
                  "mirelle-sim --replay FILE)",
                  "a file"},
     CliOptionRow{CliOption::Database, "", "database", "FILE|URI",
-                 "serials, history: the production database, a SQLite\n"
-                 "file or a PostgreSQL server's URI\n"
+                 "line, serials, history: the production database, a\n"
+                 "SQLite file or a PostgreSQL server's URI\n"
                  "(postgresql://USER@HOST/DATABASE); without it the\n"
                  "station's own file (see the README)",
                  "a file or a postgresql:// URI"},

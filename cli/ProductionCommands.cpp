@@ -20,38 +20,6 @@ QString Text(const std::string& utf8)
     return QString::fromStdString(utf8);
 }
 
-// The station's name: --station, else the host name.
-std::string StationName(const CliSession& session)
-{
-    if (session.options.station)
-        return *session.options.station;
-    const std::string host = QSysInfo::machineHostName().toStdString();
-    return host.empty() ? "station" : host;
-}
-
-// The database --database names, or the station's own; nothing, said, when
-// the option is wrong (`refusal` 2) or it cannot be reached (7).
-std::unique_ptr<ProductionDatabase> OpenDatabase(CliSession& session, ExitCode& refusal)
-{
-    DatabaseAddress address = DefaultDatabaseAddress();
-    if (session.options.database) {
-        std::string error;
-        const std::optional<DatabaseAddress> given = ParseDatabaseAddress(*session.options.database, error);
-        if (!given) {
-            refusal = session.UsageError(error);
-            return nullptr;
-        }
-        address = *given;
-    }
-    try {
-        return std::make_unique<ProductionDatabase>(address);
-    } catch (const DatabaseFailure& failure) {
-        session.Complain(failure.what());
-        refusal = ExitCode::DatabaseUnavailable;
-        return nullptr;
-    }
-}
-
 ExitCode AddPool(CliSession& session, SerialNumbers& numbers, const std::string& name)
 {
     const CliOptions& options = session.options;
@@ -145,6 +113,35 @@ std::string HistoryLine(const MachineRecord& record)
 }
 
 }  // namespace
+
+std::string StationName(const CliSession& session)
+{
+    if (session.options.station)
+        return *session.options.station;
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    return host.empty() ? "station" : host;
+}
+
+std::unique_ptr<ProductionDatabase> OpenDatabase(CliSession& session, ExitCode& refusal)
+{
+    DatabaseAddress address = DefaultDatabaseAddress();
+    if (session.options.database) {
+        std::string error;
+        const std::optional<DatabaseAddress> given = ParseDatabaseAddress(*session.options.database, error);
+        if (!given) {
+            refusal = session.UsageError(error);
+            return nullptr;
+        }
+        address = *given;
+    }
+    try {
+        return std::make_unique<ProductionDatabase>(address);
+    } catch (const DatabaseFailure& failure) {
+        session.Complain(failure.what());
+        refusal = ExitCode::DatabaseUnavailable;
+        return nullptr;
+    }
+}
 
 ExitCode SerialsCommand(CliSession& session, const CliArguments& arguments)
 {

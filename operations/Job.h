@@ -32,6 +32,7 @@ enum class JobEnd {
     MachineRefused,   // the machine is not fit for the job, or refused or failed it
     Aborted,          // not confirmed, or aborted
     PortUnavailable,  // the port could not be opened: its opener said why
+    DatabaseFailed,   // the production database could not be reached or written (a production run)
 };
 
 // The end of a procedure's run as a job's end: a bad status and a failed

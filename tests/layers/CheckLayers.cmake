@@ -12,9 +12,10 @@ foreach(line ${lines})
   string(REPLACE ";" " " closure "${CMAKE_MATCH_2}")
   separate_arguments(closure)
   foreach(library ${closure})
-    # The production layer keeps its records through Qt SQL, which needs no more than Qt Core.
+    # The production layer keeps its records through Qt SQL, which needs no more than Qt Core; the
+    # layers above it link Qt SQL through it alone.
     set(allowed_qt "Core|SerialPort")
-    if(target STREQUAL "quorvex_production")
+    if(target STREQUAL "quorvex_production" OR "quorvex_production" IN_LIST closure)
       set(allowed_qt "Core|SerialPort|Sql")
     endif()
     if(library MATCHES "^Qt6::" AND NOT library MATCHES "^Qt6::(${allowed_qt})$")

@@ -9,7 +9,7 @@ source "$completion" || exit 1
 
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
-cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt f.tbk && mkdir sub && ln -s /dev/null sub/link
+cd "$folder" && touch a.tbu b.tbf c.tb d.tfs e.txt f.tbk g.json && mkdir sub && ln -s /dev/null sub/link
 
 cases=(
   'download|mirelle-cli dow'
@@ -32,8 +32,10 @@ cases=(
   'factory|mirelle-cli --kind f'
   'restore|mirelle-cli help res'
   'f.tbk sub|mirelle-cli restore ""'
-  'a.tbu b.tbf c.tb d.tfs e.txt f.tbk sub|mirelle-cli decode ""'
+  'a.tbu b.tbf c.tb d.tfs e.txt f.tbk g.json sub|mirelle-cli decode ""'
   'add status|mirelle-cli --database db.sqlite serials ""'
+  'g.json sub|mirelle-cli --port com2 line ""'
+  '|mirelle-cli line g.json ""'
 )
 failed=0
 for case in "${cases[@]}"; do
