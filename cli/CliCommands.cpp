@@ -91,7 +91,7 @@ ExitCode Ident(CliSession& session, const Arguments&)
     if (info.answered)
         session.report.Merge(IdentityMembers(info.hardIdent, info.flashIdent));
     session.Say(outcome.text);
-    return ExitCodeOf(session, outcome.end);
+    return ExitCodeOf(session, outcome);
 }
 
 ExitCode Info(CliSession& session, const Arguments&)
@@ -101,7 +101,7 @@ ExitCode Info(CliSession& session, const Arguments&)
     if (outcome.end == JobEnd::PortUnavailable)
         return session.LinkRefusal();
     session.PrintPanel(session.context.machineInfo);
-    return ExitCodeOf(session, outcome.end);
+    return ExitCodeOf(session, outcome);
 }
 
 ExitCode Check(CliSession& session, const Arguments& arguments)

@@ -111,3 +111,16 @@ ExitCode ExitCodeOf(const CliSession& session, JobEnd end)
     }
     return ExitCode::MachineRefused;
 }
+
+ExitCode ExitCodeOf(CliSession& session, const JobOutcome& outcome)
+{
+    if (!outcome.cause.empty()) {
+        session.Complain(outcome.cause);
+        session.report.Set("cause", QString::fromStdString(outcome.cause));
+    }
+    if (!outcome.consequence.empty()) {
+        session.Complain(outcome.consequence);
+        session.report.Set("consequence", QString::fromStdString(outcome.consequence));
+    }
+    return ExitCodeOf(session, outcome.end);
+}

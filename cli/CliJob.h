@@ -42,3 +42,7 @@ private:
 // that could not be started) as the session says. The same numbers as a
 // production record keeps (RecordedExitCode).
 ExitCode ExitCodeOf(const CliSession& session, JobEnd end);
+// The same for a job's outcome, after its cause (beside a "No answer") and
+// its consequence (what a broken write left in the machine): each a line
+// on standard error and a member of the JSON report.
+ExitCode ExitCodeOf(CliSession& session, const JobOutcome& outcome);

@@ -35,7 +35,7 @@ ExitCode DownloadCommand(CliSession& session, const CliArguments& arguments)
     CliJob job(session);
     const JobOutcome outcome =
         DownloadUserProgram(job.Context(), session.context.userImage, {.verify = session.options.verify});
-    return ExitCodeOf(session, outcome.end);
+    return ExitCodeOf(session, outcome);
 }
 
 ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments)
@@ -45,7 +45,7 @@ ExitCode FactoryCommand(CliSession& session, const CliArguments& arguments)
     CliJob job(session);
     const JobOutcome outcome =
         DownloadFactoryImage(job.Context(), session.context.factoryImage, {.verify = session.options.verify});
-    return ExitCodeOf(session, outcome.end);
+    return ExitCodeOf(session, outcome);
 }
 
 ExitCode BootCommand(CliSession& session, const CliArguments& arguments)
@@ -53,5 +53,5 @@ ExitCode BootCommand(CliSession& session, const CliArguments& arguments)
     if (const auto refused = LoadArgument(session, FileKind::Boot, arguments[0]))
         return *refused;
     CliJob job(session);
-    return ExitCodeOf(session, BootMachine(job.Context(), session.context.bootImage).end);
+    return ExitCodeOf(session, BootMachine(job.Context(), session.context.bootImage));
 }

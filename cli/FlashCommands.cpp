@@ -40,18 +40,18 @@ ExitCode ReadFlashCommand(CliSession& session, const CliArguments& arguments)
         return ExitCode::Usage;
     }
     CliJob job(session);
-    return ExitCodeOf(session, ReadFlashInto(job.Context(), *address, *length, arguments[2]).end);
+    return ExitCodeOf(session, ReadFlashInto(job.Context(), *address, *length, arguments[2]));
 }
 
 ExitCode BackupCommand(CliSession& session, const CliArguments& arguments)
 {
     CliJob job(session);
-    return ExitCodeOf(session, BackUpUserArea(job.Context(), arguments[0]).end);
+    return ExitCodeOf(session, BackUpUserArea(job.Context(), arguments[0]));
 }
 
 ExitCode RestoreCommand(CliSession& session, const CliArguments& arguments)
 {
     CliJob job(session);
     return ExitCodeOf(session,
-                      RestoreUserArea(job.Context(), arguments[0], {.verify = session.options.verify}).end);
+                      RestoreUserArea(job.Context(), arguments[0], {.verify = session.options.verify}));
 }

@@ -33,7 +33,7 @@ ExitCode WriteOnce(CliSession& session, OnceOnlyField field, const std::string& 
     // Characters, not bytes: the argument in the terminal's encoding.
     const WriteOutcome outcome = WriteOnceOnlyField(job.Context(), field, QString::fromLocal8Bit(argument));
     ReportWrite(session, field, outcome);
-    return ExitCodeOf(session, outcome.end);
+    return ExitCodeOf(session, outcome);
 }
 
 ExitCode Power(CliSession& session, PowerMode mode)
@@ -44,7 +44,7 @@ ExitCode Power(CliSession& session, PowerMode mode)
         session.report.Set("mode", int(mode));
         session.report.Set("acknowledged", outcome.acknowledged);
     }
-    return ExitCodeOf(session, outcome.end);
+    return ExitCodeOf(session, outcome);
 }
 
 }  // namespace

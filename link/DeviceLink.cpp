@@ -3,6 +3,7 @@
 #include "common/ByteOrder.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -25,6 +26,25 @@ struct Payload {
     void Address(std::uint32_t address) { PutBe32(&bytes[3], address); }
 };
 
+struct CommandName {
+    std::uint8_t classByte;
+    std::uint8_t opcode;
+    const char* name;
+};
+
+constexpr CommandName kCommandNames[] = {
+    {Command::kMemoryClass, Command::kReadMemory, "ReadMemory"},
+    {Command::kMemoryClass, Command::kWriteMemory, "WriteMemory"},
+    {Command::kMemoryClass, Command::kExecute, "Execute"},
+    {Command::kMemoryClass, Command::kKill, "Kill"},
+    {Command::kFlashClass, Command::kReadIdentity, "ReadIdentity"},
+    {Command::kFlashClass, Command::kReadFlashStatus, "ReadFlashStatus"},
+    {Command::kFlashClass, Command::kProgramFlashBlock, "ProgramFlashBlock"},
+    {Command::kFlashClass, Command::kEraseFlash, "EraseFlash"},
+    {Command::kFlashClass, Command::kReadFlashBlock, "ReadFlashBlock"},
+    {Command::kFlashClass, Command::kPowerControl, "PowerControl"},
+};
+
 }  // namespace
 
 std::uint8_t Frame::Checksum(std::uint8_t length, std::span<const std::uint8_t> payload)
@@ -33,6 +53,14 @@ std::uint8_t Frame::Checksum(std::uint8_t length, std::span<const std::uint8_t> 
     for (auto byte : payload)
         sum += byte;
     return std::uint8_t(0x100 - (sum & 0xFF));
+}
+
+const char* Command::Name(std::uint8_t classByte, std::uint8_t opcode)
+{
+    for (const CommandName& known : kCommandNames)
+        if (known.classByte == classByte && known.opcode == opcode)
+            return known.name;
+    return nullptr;
 }
 
 DeviceLink::DeviceLink() = default;
@@ -52,6 +80,28 @@ bool DeviceLink::OpenPort(const PortAddress& address)
     }
     state = LinkState::Ready;
     return true;
+}
+
+bool DeviceLink::KeepOpen()
+{
+    if (OwnedByProcedure())
+        return false;
+    const LinkState before = state;
+    if ((state == LinkState::Ready || state == LinkState::NoAnswer) && !port.IsOpen()) {
+        const std::string reason = port.LostReason();
+        ClosePort();
+        state = LinkState::NotAvailable;
+        openFailure = DiagnosePortFailure(lastAddress.device, reason.empty() ? "The device went away" : reason);
+    }
+    // A device path that is not there (an adapter unplugged) is looked at,
+    // not opened: an open that cannot succeed would only be recorded. A
+    // name that is no path (COM3) is tried.
+    std::error_code error;
+    const std::filesystem::path device(lastAddress.device);
+    if (state == LinkState::NotAvailable && !lastAddress.device.empty()
+        && (!device.is_absolute() || std::filesystem::exists(device, error)))
+        OpenPort(lastAddress);
+    return state != before;
 }
 
 void DeviceLink::ClosePort()
@@ -84,10 +134,31 @@ bool DeviceLink::RawWrite(std::span<const std::uint8_t> bytes)
     return port.Write(bytes);
 }
 
+void DeviceLink::Fail(LinkFailure::Kind kind)
+{
+    if (failure.kind == LinkFailure::Kind::None)
+        failure.kind = kind;
+}
+
+void DeviceLink::FailShortRead(std::size_t expected)
+{
+    if (!port.IsOpen()) {
+        failure.portReason = port.LostReason();
+        Fail(LinkFailure::Kind::PortLost);
+        return;
+    }
+    failure.got = port.LastReadCount();
+    failure.expected = expected;
+    Fail(failure.got == 0 ? LinkFailure::Kind::NoByte : LinkFailure::Kind::Short);
+}
+
 void DeviceLink::Wake()
 {
     if (state != LinkState::NoAnswer)
         return;
+    failure = {};
+    failure.exchange = "the wake-up";
+    failure.lateBytes = port.Pending() > 0;
     port.PurgeReceive();
     port.BreakPulse();
     const std::uint8_t wake[] = {std::uint8_t(selectCode >> 8), std::uint8_t(selectCode), Frame::kWakeEnd};
@@ -104,15 +175,29 @@ void DeviceLink::SendFrame(std::span<const std::uint8_t> payload)
     sendBuffer[1] = length;
     std::copy(payload.begin(), payload.end(), sendBuffer.begin() + 2);
     sendBuffer[2 + length] = Frame::Checksum(length, payload);
-    port.Write(std::span(sendBuffer).first(length + 3u));
+    if (!port.Write(std::span(sendBuffer).first(length + 3u))) {
+        failure.portReason = port.LostReason();
+        Fail(port.IsOpen() ? LinkFailure::Kind::WriteFailed : LinkFailure::Kind::PortLost);
+    }
 }
 
 bool DeviceLink::AwaitAck()
 {
     std::uint8_t answer = 0;
-    const bool acknowledged = port.Read(std::span(&answer, 1)) && answer == Frame::kAck;
-    state = acknowledged ? LinkState::Ready : LinkState::NoAnswer;
-    return acknowledged;
+    if (!port.Read(std::span(&answer, 1))) {
+        state = LinkState::NoAnswer;
+        FailShortRead(1);
+        return false;
+    }
+    if (answer != Frame::kAck) {
+        state = LinkState::NoAnswer;
+        failure.byte = answer;
+        failure.lateBytes |= port.Pending() > 0;
+        Fail(LinkFailure::Kind::BadAck);
+        return false;
+    }
+    state = LinkState::Ready;
+    return true;
 }
 
 bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::span<std::uint8_t> data)
@@ -122,15 +207,26 @@ bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::
     const auto reply = std::span(frame).first(n + 6);
     if (!port.Read(reply)) {
         state = LinkState::NoAnswer;
+        FailShortRead(reply.size());
         return false;
     }
     unsigned sum = 0;
     for (std::size_t i = 1; i < n + 6; ++i)
         sum += reply[i];
-    const bool accepted = (sum & 0xFF) == 0 && reply[0] == Frame::kStart && reply[1] == n + 3
-        && reply[2] == classByte && reply[3] == n + 1 && reply[4] == opcode;
-    if (!accepted) {
+    // The frame first, then its checksum (a damaged byte anywhere), then
+    // whether it is the answer to this request.
+    using Kind = LinkFailure::Kind;
+    const Kind fault = reply[0] != Frame::kStart ? Kind::BadStart
+        : reply[1] != n + 3                      ? Kind::BadLength
+        : (sum & 0xFF) != 0                      ? Kind::BadChecksum
+        : reply[2] != classByte                  ? Kind::BadClass
+        : reply[3] != n + 1                      ? Kind::BadLength
+        : reply[4] != opcode                     ? Kind::BadOpcode
+                                                 : Kind::None;
+    if (fault != Kind::None) {
         state = LinkState::NoAnswer;
+        failure.lateBytes |= port.Pending() > 0;
+        Fail(fault);
         return false;
     }
     std::copy_n(reply.begin() + 5, n, data.begin());
@@ -140,9 +236,20 @@ bool DeviceLink::ReceiveReply(std::uint8_t classByte, std::uint8_t opcode, std::
 bool DeviceLink::SendRequest(std::span<const std::uint8_t> payload)
 {
     loaderWait.End();  // whatever sent the machine there, this job comes after it
+    const char* name = payload.size() >= 3 ? Command::Name(payload[0], payload[2]) : nullptr;
+    failure = {};
     Wake();
-    if (state != LinkState::Ready)
+    if (state != LinkState::Ready) {
+        if (!failure.Failed()) {  // no port: nothing was tried
+            failure.exchange = name ? name : "the request";
+            Fail(LinkFailure::Kind::NotOpen);
+        }
         return false;
+    }
+    const bool lateBytes = failure.lateBytes;
+    failure = {};
+    failure.exchange = name ? name : "the request";
+    failure.lateBytes = lateBytes;
     SendFrame(payload);
     return true;
 }
@@ -232,8 +339,10 @@ bool DeviceLink::ProgramFlashBlock(std::uint32_t address, unsigned count, const 
     std::array<std::uint8_t, 6> data{};
     if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kProgramFlashBlock, data))
         return false;
-    if (Be32(&data[0]) != address || data[4] != byteCount)
+    if (Be32(&data[0]) != address || data[4] != byteCount) {
+        Fail(LinkFailure::Kind::BadEcho);
         return false;
+    }
     status = data[5];
     return true;
 }
@@ -257,8 +366,10 @@ bool DeviceLink::ReadFlashBlock(std::uint32_t address, unsigned count, std::uint
     const auto reply = std::span(data).first(5 + byteCount);
     if (!SendRequest(request.bytes) || !ReceiveReply(Command::kFlashClass, Command::kReadFlashBlock, reply))
         return false;
-    if (Be32(&data[0]) != address || data[4] != byteCount)
+    if (Be32(&data[0]) != address || data[4] != byteCount) {
+        Fail(LinkFailure::Kind::BadEcho);
         return false;
+    }
     std::copy_n(data.begin() + 5, byteCount, bytes);
     return true;
 }

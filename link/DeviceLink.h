@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LinkFailure.h"
 #include "link/LoaderWait.h"
 #include "link/PortDiagnosis.h"
 #include "link/PortName.h"
@@ -46,6 +47,8 @@ constexpr unsigned kMaxReadFlashCount = 247;
 constexpr std::uint16_t kSelectCode = 0x80A2;
 // The PowerControl mode that sends the machine to its resident loader (0 switches it off).
 constexpr std::uint8_t kToResidentLoader = 1;
+// The command's name ("ReadIdentity"); null for a pair the machine does not know.
+const char* Name(std::uint8_t classByte, std::uint8_t opcode);
 }  // namespace Command
 
 // The one connection to the machine: owns the serial port, keeps the link
@@ -70,6 +73,16 @@ public:
     const PortAddress& LastAddress() const { return lastAddress; }
     const PortDiagnosis& OpenFailure() const { return openFailure; }
     LinkState State() const { return state; }
+    // What the last exchange saw when it failed (Kind::None when it went
+    // through): the cause behind a "No answer".
+    const LinkFailure& LastFailure() const { return failure; }
+    // The once-a-second look of a program that keeps its port open (the
+    // window): a device that went away closes the port (NotAvailable, why
+    // in OpenFailure), and a port NotAvailable is opened again at
+    // LastAddress as soon as its device is there, RTS off as every open
+    // leaves it. Sends nothing; does nothing while a procedure owns the
+    // link. True when the state changed.
+    bool KeepOpen();
     void Select(std::uint16_t code);
     bool SetRts(bool on);
     bool Rts() const { return rtsOn != 0; }
@@ -115,6 +128,11 @@ private:
     friend class LinkOwner;
 
     void Wake();
+    // The failure of the exchange under way, unless one was seen already
+    // (a refused write is the cause of the silence after it).
+    void Fail(LinkFailure::Kind kind);
+    // A read that came back short: the device lost, nothing, or a part.
+    void FailShortRead(std::size_t expected);
     // Sends nothing for a payload longer than a request may be; the reply
     // that never comes then fails the command.
     void SendFrame(std::span<const std::uint8_t> payload);
@@ -126,6 +144,7 @@ private:
     LinkState state = LinkState::Closed;
     PortAddress lastAddress;
     PortDiagnosis openFailure;
+    LinkFailure failure;
     std::uint16_t selectCode = Command::kSelectCode;
     std::uint8_t rtsOn = 0;
     SerialPort port;

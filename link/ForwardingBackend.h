@@ -17,6 +17,8 @@ public:
         return inner->Open(address, settings);
     }
     std::string OpenError() const override { return inner->OpenError(); }
+    std::string LostReason() const override { return inner->LostReason(); }
+    std::size_t Pending() override { return inner->Pending(); }
     void Close() override { inner->Close(); }
     bool IsOpen() const override { return inner->IsOpen(); }
     bool Write(std::span<const std::uint8_t> bytes) override { return inner->Write(bytes); }

@@ -8,25 +8,6 @@
 
 namespace {
 
-struct CommandName {
-    std::uint8_t classByte;
-    std::uint8_t opcode;
-    const char* name;
-};
-
-constexpr CommandName kCommandNames[] = {
-    {Command::kMemoryClass, Command::kReadMemory, "ReadMemory"},
-    {Command::kMemoryClass, Command::kWriteMemory, "WriteMemory"},
-    {Command::kMemoryClass, Command::kExecute, "Execute"},
-    {Command::kMemoryClass, Command::kKill, "Kill"},
-    {Command::kFlashClass, Command::kReadIdentity, "ReadIdentity"},
-    {Command::kFlashClass, Command::kReadFlashStatus, "ReadFlashStatus"},
-    {Command::kFlashClass, Command::kProgramFlashBlock, "ProgramFlashBlock"},
-    {Command::kFlashClass, Command::kEraseFlash, "EraseFlash"},
-    {Command::kFlashClass, Command::kReadFlashBlock, "ReadFlashBlock"},
-    {Command::kFlashClass, Command::kPowerControl, "PowerControl"},
-};
-
 bool IsFrame(std::span<const std::uint8_t> bytes)
 {
     return bytes.size() >= 3 && bytes[0] == Frame::kStart && bytes[1] + 3u == bytes.size()
@@ -87,11 +68,9 @@ DecodedRequest DecodeRequest(std::span<const std::uint8_t> bytes)
         request.shape = DecodedRequest::Shape::Frame;
         request.classByte = bytes[2];
         request.opcode = bytes[4];
-        request.command = FormatText("unknown %02X/%02X", unsigned(request.classByte), unsigned(request.opcode));
-        for (const CommandName& known : kCommandNames) {
-            if (known.classByte == request.classByte && known.opcode == request.opcode)
-                request.command = known.name;
-        }
+        const char* name = Command::Name(request.classByte, request.opcode);
+        request.command =
+            name ? name : FormatText("unknown %02X/%02X", unsigned(request.classByte), unsigned(request.opcode));
         request.text = request.command;
         DecodeParameters(request, bytes.subspan(5, bytes.size() - 6));
     } else if (bytes.size() == 3 && bytes[2] == Frame::kWakeEnd) {

@@ -32,6 +32,12 @@ public:
     virtual bool Open(const PortAddress& address, const LineSettings& settings) = 0;
     // What the system said when the last Open failed; empty when it did not.
     virtual std::string OpenError() const { return {}; }
+    // Why the open device went away (an adapter pulled out, the far end of a
+    // pseudo-terminal closed), which closed it; empty while it is there, or
+    // when it was closed on purpose. Cleared by the next Open.
+    virtual std::string LostReason() const { return {}; }
+    // Bytes that have arrived and not been read: what a purge would drop.
+    virtual std::size_t Pending() { return 0; }
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
 

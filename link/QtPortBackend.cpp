@@ -35,6 +35,7 @@ bool QtPortBackend::Open(const PortAddress& address, const LineSettings& setting
     const std::string& device = address.device;
     Close();
     openError.clear();
+    lostReason.clear();
     if (device.empty()) {
         openError = "No device";
         return false;
@@ -65,7 +66,31 @@ bool QtPortBackend::Open(const PortAddress& address, const LineSettings& setting
     candidate->clearError();
     AskForLowLatency(*candidate);
     port = std::move(candidate);
+    // Also between exchanges, from the event loop: a window learns of a
+    // pulled adapter without sending anything.
+    QObject::connect(port.get(), &QSerialPort::errorOccurred, port.get(), [this](QSerialPort::SerialPortError) {
+        CheckLost();
+    });
     return true;
+}
+
+void QtPortBackend::CheckLost()
+{
+    if (!port || !port->isOpen())
+        return;
+    const QSerialPort::SerialPortError error = port->error();
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+        return;
+    lostReason = port->errorString().toStdString();
+    port->close();  // the object stays: this may run inside its own signal
+}
+
+std::size_t QtPortBackend::Pending()
+{
+    if (!IsOpen())
+        return 0;
+    port->waitForReadyRead(0);  // what the system holds, into Qt's buffer
+    return std::size_t(port->bytesAvailable());
 }
 
 void QtPortBackend::Close()
@@ -86,12 +111,16 @@ bool QtPortBackend::Write(std::span<const std::uint8_t> bytes)
     if (!IsOpen())
         return false;
     const auto size = static_cast<qint64>(bytes.size());
-    if (port->write(reinterpret_cast<const char*>(bytes.data()), size) != size)
+    if (port->write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        CheckLost();
         return false;
+    }
     QDeadlineTimer deadline(kWriteTimeout);
     while (port->bytesToWrite() > 0) {
-        if (deadline.hasExpired() || !port->waitForBytesWritten(int(deadline.remainingTime())))
-            return port->bytesToWrite() == 0;
+        if (deadline.hasExpired() || !port->waitForBytesWritten(int(deadline.remainingTime()))) {
+            CheckLost();
+            return port->isOpen() && port->bytesToWrite() == 0;
+        }
     }
     return true;
 }
@@ -106,9 +135,15 @@ std::size_t QtPortBackend::Read(std::span<std::uint8_t> into, std::chrono::milli
         const qint64 n = port->read(reinterpret_cast<char*>(into.data() + got), qint64(into.size() - got));
         if (n > 0)
             got += std::size_t(n);
-        if (got == into.size() || n < 0 || deadline.hasExpired())
+        if (got == into.size() || n < 0 || deadline.hasExpired()) {
+            CheckLost();
             return got;
-        port->waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)));
+        }
+        if (!port->waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1)))) {
+            CheckLost();
+            if (!port->isOpen())
+                return got;
+        }
     }
 }
 

@@ -19,6 +19,8 @@ public:
 
     bool Open(const PortAddress& address, const LineSettings& settings) override;
     std::string OpenError() const override { return openError; }
+    std::string LostReason() const override { return lostReason; }
+    std::size_t Pending() override;
     void Close() override;
     bool IsOpen() const override;
     bool Write(std::span<const std::uint8_t> bytes) override;
@@ -28,6 +30,12 @@ public:
     bool SetRts(bool on) override;
 
 private:
+    // The device went away (Qt's ResourceError; ReadError, which Qt 6.4
+    // reports again and again for a pseudo-terminal whose other end closed,
+    // while the port stays open): the port is closed at the first such error.
+    void CheckLost();
+
     std::unique_ptr<QSerialPort> port;
     std::string openError;
+    std::string lostReason;
 };

@@ -40,6 +40,16 @@ std::string SerialPort::OpenError() const
     return backend->OpenError();
 }
 
+std::string SerialPort::LostReason() const
+{
+    return backend->LostReason();
+}
+
+std::size_t SerialPort::Pending()
+{
+    return IsOpen() ? backend->Pending() : 0;
+}
+
 bool SerialPort::IsOpen() const
 {
     return backend->IsOpen();
@@ -52,7 +62,11 @@ bool SerialPort::Write(std::span<const std::uint8_t> bytes)
 
 bool SerialPort::Read(std::span<std::uint8_t> into)
 {
-    return IsOpen() && backend->Read(into, ReadTimeout(into.size())) == into.size();
+    lastReadCount = 0;
+    if (!IsOpen())
+        return false;
+    lastReadCount = backend->Read(into, ReadTimeout(into.size()));
+    return lastReadCount == into.size();
 }
 
 void SerialPort::PurgeReceive()

@@ -30,10 +30,17 @@ public:
     bool IsOpen() const;
     // What the system said when the last Open failed; empty when it did not.
     std::string OpenError() const;
+    // Why the open device went away, which closed the port; empty while it
+    // is there or when it was closed on purpose.
+    std::string LostReason() const;
+    // Bytes that have come and were not read: what a purge would drop.
+    std::size_t Pending();
 
     bool Write(std::span<const std::uint8_t> bytes);
-    // All n bytes or false; bytes of a short read are consumed and lost.
+    // All n bytes or false; bytes of a short read are consumed and lost,
+    // and counted in LastReadCount().
     bool Read(std::span<std::uint8_t> into);
+    std::size_t LastReadCount() const { return lastReadCount; }
     void PurgeReceive();
     // Break until one byte arrives (discarded) or a one-byte read times out.
     bool BreakPulse();
@@ -43,4 +50,5 @@ public:
 
 private:
     std::unique_ptr<PortBackend> backend;
+    std::size_t lastReadCount = 0;
 };

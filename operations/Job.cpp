@@ -3,6 +3,7 @@
 #include "operations/ActionStart.h"
 
 #include "common/Latin1.h"
+#include "link/DeviceLink.h"
 #include "procedures/FlashReadBack.h"
 
 JobEnd EndOf(ProcedureResult result)
@@ -30,6 +31,31 @@ const StepOutcome* JobOutcome::Step(StepKind kind) const
     return nullptr;
 }
 
+void NoteCause(const DeviceLink& link, JobOutcome& outcome)
+{
+    if (outcome.end == JobEnd::NoAnswer && outcome.cause.empty())
+        outcome.cause = link.LastFailure().Text();
+}
+
+std::string ConsequenceOf(const std::vector<StepOutcome>& steps)
+{
+    const StepOutcome* write = nullptr;
+    bool whole = true;
+    for (const StepOutcome& step : steps) {
+        const bool writes = step.kind == StepKind::UserDownload || step.kind == StepKind::Restore
+            || step.kind == StepKind::FactoryDownload;
+        if (writes)
+            write = &step;
+        if (writes || step.kind == StepKind::Verify)
+            whole = whole && step.result == ProcedureResult::Done;
+    }
+    if (!write || whole || !write->counts.flashTouched)
+        return {};
+    if (write->kind == StepKind::FactoryDownload)
+        return "The factory area is now partly erased: download the factory image again";
+    return "The user program area is now partly erased: download a program again, or restore a backup";
+}
+
 StepOutcome RunStep(const JobContext& job, Procedure& procedure, StepKind kind, JobOutcome& outcome, bool holdResult)
 {
     StepOutcome step = job.runner.Run(procedure, kind, job.observer);
@@ -39,6 +65,8 @@ StepOutcome RunStep(const JobContext& job, Procedure& procedure, StepKind kind, 
         job.observer.Result(Utf8FromLatin1(step.text));
     outcome.end = EndOf(step.result);
     outcome.text = step.text;
+    NoteCause(job.link, outcome);
+    outcome.consequence = ConsequenceOf(outcome.steps);
     return step;
 }
 
@@ -60,5 +88,7 @@ JobEnd EndOf(ActionRefusal refusal)
 JobOutcome Refused(const JobContext& job, const ActionStart& start)
 {
     job.observer.Result(Utf8FromLatin1(start.text));
-    return JobOutcome::Ended(EndOf(start.refusal), start.text);
+    JobOutcome outcome = JobOutcome::Ended(EndOf(start.refusal), start.text);
+    NoteCause(job.link, outcome);
+    return outcome;
 }

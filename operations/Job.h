@@ -118,9 +118,15 @@ struct JobOutcome {
     JobEnd end = JobEnd::Done;
     std::string text;
     std::vector<StepOutcome> steps;
+    // Beside a "No answer": what the link saw ("the answer to ReadIdentity
+    // had a bad checksum: check ..."). Empty for any other end.
+    std::string cause;
+    // What a write that broke off left in the machine ("The user program
+    // area is now partly erased: ..."); empty when it left nothing broken.
+    std::string consequence;
 
     // An outcome without steps: a job that ended before its procedure.
-    static JobOutcome Ended(JobEnd end, std::string text = {}) { return {end, std::move(text), {}}; }
+    static JobOutcome Ended(JobEnd end, std::string text = {}) { return {end, std::move(text), {}, {}, {}}; }
 
     bool Done() const { return end == JobEnd::Done; }
     // The outcome of a step of that kind, if it ran.
@@ -132,6 +138,16 @@ struct JobOutcome {
 // of its result text; the outcome keeps it, and its end and text follow it.
 StepOutcome RunStep(const JobContext& job, Procedure& procedure, StepKind kind, JobOutcome& outcome,
                     bool holdResult = false);
+
+// A job that ended "No answer" takes the link's cause, unless it has one:
+// called where the failed exchange is the link's last, before any readout
+// after it.
+void NoteCause(const DeviceLink& link, JobOutcome& outcome);
+
+// What a download or restore that erased or wrote and did not end whole
+// (aborted, refused, no answer, a failed verify) leaves in the machine;
+// empty for any other run of steps.
+std::string ConsequenceOf(const std::vector<StepOutcome>& steps);
 
 // The verify of what was written (StepKind::Verify): `written` read back and
 // compared, "Verified" or the first difference.

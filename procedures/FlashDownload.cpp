@@ -126,6 +126,7 @@ void FlashDownload::EraseTick()
 {
     if (!eraseSent) {
         eraseSent = true;
+        counts.flashTouched = true;
         if (!link.EraseFlash(EraseAddress()))
             Fail(Result::NoAnswer);
         return;
@@ -165,6 +166,7 @@ void FlashDownload::ProgramTick()
     const std::uint32_t count = std::min(std::uint32_t(current.bytes.size()) - segmentOffset, kBlockSize);
     const bool last = written + count >= length;
     std::uint8_t status = 0;
+    counts.flashTouched = true;
     if (!link.ProgramFlashBlock(current.address + segmentOffset, count, current.bytes.data() + segmentOffset,
                                 status)) {
         Fail(Result::NoAnswer);

@@ -28,6 +28,8 @@ struct ProcedureCounts {
     std::uint64_t erases = 0;
     std::uint64_t blocks = 0;
     std::uint64_t bytes = 0;
+    // An erase or a write went out: the flash may no longer hold what it held.
+    bool flashTouched = false;
 };
 
 // A range and a position in it, as a progress bar shows them.

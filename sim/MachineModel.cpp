@@ -142,6 +142,14 @@ void MachineModel::DropArrivedOutput()
         output.pop_front();
 }
 
+std::size_t MachineModel::ArrivedOutput() const
+{
+    std::size_t count = 0;
+    for (auto byte = output.begin(); byte != output.end() && byte->at <= now; ++byte)
+        ++count;
+    return count;
+}
+
 void MachineModel::LineBreak()
 {
     if (mode == Mode::Running)

@@ -126,6 +126,8 @@ public:
     std::size_t PendingOutput() const { return output.size(); }
     // Drops answer bytes that have arrived by now (a purge of the receive side).
     void DropArrivedOutput();
+    // How many bytes of output have arrived by now and were not taken.
+    std::size_t ArrivedOutput() const;
     // A break on the line: whatever part of a frame was being received is dropped.
     void LineBreak();
     // The RTS line: held at power-up, it puts the machine into the resident loader.

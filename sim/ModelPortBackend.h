@@ -29,6 +29,7 @@ public:
     bool IsOpen() const override { return open; }
     bool Write(std::span<const std::uint8_t> bytes) override;
     std::size_t Read(std::span<std::uint8_t> into, std::chrono::milliseconds timeout) override;
+    std::size_t Pending() override { return open ? machine.ArrivedOutput() : 0; }
     void PurgeReceive() override;
     bool SetBreak(bool on) override;
     bool SetRts(bool on) override;

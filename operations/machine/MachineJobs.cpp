@@ -118,8 +118,10 @@ JobOutcome ReadMachine(const JobContext& job, ReadoutKind readout)
         ReadMachineInfo(job.link, job.info);
     job.observer.MachineRead(job.info);
     const bool identity = readout == ReadoutKind::Identity && job.info.answered;
-    return JobOutcome::Ended(job.info.answered ? JobEnd::Done : JobEnd::NoAnswer,
-                             identity ? job.info.identText : job.info.statusText);
+    JobOutcome outcome = JobOutcome::Ended(job.info.answered ? JobEnd::Done : JobEnd::NoAnswer,
+                                           identity ? job.info.identText : job.info.statusText);
+    NoteCause(job.link, outcome);
+    return outcome;
 }
 
 WriteOutcome WriteOnceOnlyField(const JobContext& job, OnceOnlyField field, const QString& text,
@@ -146,6 +148,7 @@ WriteOutcome WriteOnceOnlyField(const JobContext& job, OnceOnlyField field, cons
                        .Write(outcome.write, errors, options.readoutFirst ? MachineControls::ReadoutFirst(readoutFirst)
                                                                           : MachineControls::ReadoutFirst());
     outcome.end = EndOf(outcome.stop);
+    NoteCause(job.link, outcome);  // the write's, before the readout after it
     if (outcome.stop.Sent() && outcome.stop.result == WriteResult::NoAnswer && options.judgeLostReply) {
         JudgeLostReply(job, outcome, errors);
     } else if (portUnavailable) {
@@ -162,6 +165,8 @@ WriteOutcome WriteOnceOnlyField(const JobContext& job, OnceOnlyField field, cons
             job.observer.MachineRead(job.info);
         }
     }
+    if (outcome.end != JobEnd::NoAnswer)
+        outcome.cause.clear();  // a lost reply the readout after it decided
     const MachineInfo& info = job.info;
     if (outcome.stop.Sent() && info.answered && info.factoryInfoRead) {
         outcome.readBack = field == OnceOnlyField::SerialNumber
@@ -182,6 +187,7 @@ PowerOutcome SetPower(const JobContext& job, PowerMode mode)
     outcome.acknowledged = MachineControls(job.link, job.info).PowerControl(std::uint8_t(mode));
     outcome.end = outcome.acknowledged ? JobEnd::Done : JobEnd::NoAnswer;
     outcome.text = outcome.acknowledged ? "Done" : "No answer";
+    NoteCause(job.link, outcome);
     job.observer.Result(outcome.text);
     return outcome;
 }

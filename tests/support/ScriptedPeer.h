@@ -71,6 +71,7 @@ public:
         return got;
     }
 
+    std::size_t Pending() override { return incoming.size(); }
     void PurgeReceive() override
     {
         ++purges;
