@@ -1,5 +1,7 @@
 #include "operations/Job.h"
 
+#include <algorithm>
+
 #include "operations/ActionStart.h"
 
 #include "common/Latin1.h"
@@ -39,21 +41,18 @@ void NoteCause(const DeviceLink& link, JobOutcome& outcome)
 
 std::string ConsequenceOf(const std::vector<StepOutcome>& steps)
 {
-    const StepOutcome* write = nullptr;
-    bool whole = true;
-    for (const StepOutcome& step : steps) {
-        const bool writes = step.kind == StepKind::UserDownload || step.kind == StepKind::Restore
+    // A write that stopped after it erased or programmed a block leaves the
+    // area partly erased; a write that ended but whose verify found other
+    // bytes says so in its own text.
+    const auto write = std::find_if(steps.rbegin(), steps.rend(), [](const StepOutcome& step) {
+        return step.kind == StepKind::UserDownload || step.kind == StepKind::Restore
             || step.kind == StepKind::FactoryDownload;
-        if (writes)
-            write = &step;
-        if (writes || step.kind == StepKind::Verify)
-            whole = whole && step.result == ProcedureResult::Done;
-    }
-    if (!write || whole || !write->counts.flashTouched)
+    });
+    if (write == steps.rend() || write->result == ProcedureResult::Done || !write->counts.flashTouched)
         return {};
     if (write->kind == StepKind::FactoryDownload)
-        return "The factory area is now partly erased: download the factory image again";
-    return "The user program area is now partly erased: download a program again, or restore a backup";
+        return "the factory area is now partly erased: download the factory image again";
+    return "the user program area is now partly erased: download a program again, or restore a backup";
 }
 
 StepOutcome RunStep(const JobContext& job, Procedure& procedure, StepKind kind, JobOutcome& outcome, bool holdResult)

@@ -164,12 +164,17 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::Timer1Timer()
 {
+    // An adapter pulled out closes the port; plugged back, it is opened again.
+    context.link.KeepOpen();
     const LinkState state = context.link.State();
     statusLine->setText(QString::fromStdString(LinkStatusText(state, context.portName)));
-    // The tool tip says why, and what to do, and where the line is recorded;
-    // made again only when one of them changed.
+    // The tool tip says why, and what to do, what the last failed exchange
+    // saw, and where the line is recorded; made again only when one of them
+    // changed.
     const std::string recording = recorder && recorder->Recording() ? recorder->Path() : std::string();
-    const std::string hintOf = std::to_string(int(state)) + context.portName + "\n" + recording;
+    const std::string cause = state == LinkState::NoAnswer ? context.link.LastFailure().Text() : std::string();
+    const std::string hintOf = std::to_string(int(state)) + context.portName + "\n" + recording + "\n"
+        + context.link.OpenFailure().Text() + "\n" + cause;
     if (hintOf != statusHintOf) {
         statusHintOf = hintOf;
         const std::string device = ResolvePortDevice(context.portName);
@@ -177,6 +182,8 @@ void TMainForm::Timer1Timer()
             ? PortFailureText(context.portName, device, context.link.OpenFailure())
             : std::string();
         std::string hint = LinkStatusHint(state, context.portName, device, failure);
+        if (!cause.empty())
+            hint += "\nThe last exchange: " + cause + ".";
         if (!recording.empty())
             hint += "\nThe line is recorded into " + recording + " (Help > Record the line to a file...).";
         statusLine->setToolTip(QString::fromStdString(hint));
@@ -211,12 +218,16 @@ void TMainForm::EmulatorMenuClick()
 
 void TMainForm::RefreshScreenInfo(QObject* sender)
 {
+    // A port whose adapter was plugged back is opened here too, without
+    // waiting for the status line's next look.
+    context.link.KeepOpen();
     ReadMachine(Job(), sender == ui->ProgramFactoryButton ? ReadoutKind::Identity : ReadoutKind::Full);
 }
 
 void TMainForm::ShowMachinePanel(const MachinePanel& panel)
 {
     ui->RefreshStatusLabel->setText(QStringFromLatin1(panel.statusText));
+    ui->RefreshStatusLabel->setToolTip(QString::fromStdString(ReadoutCause()));
     for (const PanelRow& row : panel.rows) {
         const QString text = QStringFromLatin1(row.text);
         switch (row.id) {
@@ -408,16 +419,30 @@ void TMainForm::StepEnded(const StepOutcome& step)
         resultLabel->setText(QStringFromLatin1(step.text));
 }
 
+std::string TMainForm::ReadoutCause() const
+{
+    // Why the readout has nothing to show: the port's reason, or what the
+    // link saw behind a "No answer".
+    if (context.link.State() == LinkState::NotAvailable)
+        return "the port did not open: " + context.link.OpenFailure().Text();
+    return context.link.LastFailure().Text();
+}
+
 void TMainForm::ShowWriteResult(QLabel* label, const JobOutcome& outcome)
 {
     // The download's own text, as the behaviour shows it; after a verify its
     // result in its place, so that a failed verify never reads "Done", and
-    // both in the tool tip.
+    // both in the tool tip, with the cause of a "No answer" and what a broken
+    // download left in the machine.
     std::string tip = outcome.text;
     if (outcome.Step(StepKind::Verify))
         tip = outcome.steps.front().text + ", " + outcome.text;
+    QString toolTip = QStringFromLatin1(tip);
+    for (const std::string& more : {outcome.cause, outcome.consequence})
+        if (!more.empty())
+            toolTip += "\n" + QString::fromStdString(more);
     label->setText(QStringFromLatin1(outcome.text));
-    label->setToolTip(QStringFromLatin1(tip));
+    label->setToolTip(toolTip);
 }
 
 void TMainForm::ShowJobFailure(const JobOutcome& outcome)

@@ -99,6 +99,7 @@ private:
     // A write job's result where its panel shows it: its text, which after a
     // verify is the verify's result; "Done, " and that in the tool tip.
     void ShowWriteResult(QLabel* label, const JobOutcome& outcome);
+    std::string ReadoutCause() const;
     // A job that ended in a refusal or a failure beside the machine (a
     // file): its text in the error box.
     void ShowJobFailure(const JobOutcome& outcome);

@@ -133,18 +133,41 @@ TEST_F(CliEndToEndTest, TraceShowsTheLineOnStandardErrorOnly)
 
 TEST(CliEndToEnd, AMachineThatStopsAnsweringHalfWay)
 {
-    // Requests: identity, then the readout's reads; the download's erase is lost.
+    // Requests: identity, then the readout's reads and the erases; the
+    // download's programming is lost.
     SimulatorProcess sim({"--silent-from", "20", "--erase-time", "5"});
     ASSERT_FALSE(sim.device.empty());
     const CliRun download = RunCli(sim, {"download", kSamples + "/sample-user.tbu"});
     EXPECT_EQ(download.exitCode, 1) << download.err;
     EXPECT_EQ(download.out, "No answer\n");
+    // Beside the result, on standard error: what the link saw, and what the
+    // machine is left with.
+    EXPECT_THAT(download.err, HasSubstr("mirelle-cli: the machine sent nothing in answer to ProgramFlashBlock: "
+                                        "check that it is switched on, its cable and the selected port\n"
+                                        "mirelle-cli: the user program area is now partly erased: download a "
+                                        "program again, or restore a backup\n"));
 
     const CliRun info = RunCli(sim, {"--json", "info"});
     EXPECT_EQ(info.exitCode, 1);
     const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(info.out)).object();
     EXPECT_EQ(object["statusText"].toString(), "No answer");
     EXPECT_FALSE(object["answered"].toBool());
+}
+
+TEST(CliEndToEnd, ADamagedAnswerSaysSoBesideNoAnswer)
+{
+    SimulatorProcess sim({"--bad-checksum", "1", "--bad-checksum", "2"});
+    ASSERT_FALSE(sim.device.empty());
+    const std::string cause =
+        "the answer to ReadIdentity had a bad checksum: check the cable, the adapter and the line's speed";
+    const CliRun json = RunCli(sim, {"--json", "ident"});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["cause"].toString().toStdString(),
+              cause);
+    const CliRun ident = RunCli(sim, {"ident"});
+    EXPECT_EQ(ident.exitCode, 1);
+    EXPECT_EQ(ident.out, "No answer\n");
+    EXPECT_THAT(ident.err, HasSubstr(cause + "\n"));
 }
 
 TEST(CliEndToEnd, BadStatusIsAFailureOfTheMachine)

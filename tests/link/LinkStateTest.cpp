@@ -137,27 +137,46 @@ TEST_F(LinkStateTest, WakeUpAnsweredOrNot)
     EXPECT_EQ(peer->frames, 1);
 }
 
-TEST_F(LinkStateTest, BadRepliesDropTheLinkToNoAnswer)
+TEST_F(LinkStateTest, BadRepliesDropTheLinkToNoAnswerAndSayWhatWasWrong)
 {
     link.OpenPort({"com1", "/dev/ttyS0"});
     auto badChecksum = kIdentityReply;
     badChecksum.back() += 1;
     auto badStart = kIdentityReply;
     badStart[0] = 0x03;
-    const auto badOpcode = ReplyOf(0x7E, 0x01, {0, 0, 0, 1, 0, 0, 0, 2});
-    const auto badClass = ReplyOf(0x7F, 0x00, {0, 0, 0, 1, 0, 0, 0, 2});
     const Bytes shortReply(kIdentityReply.begin(), kIdentityReply.end() - 1);
-
-    for (const Bytes& reply : {badChecksum, badStart, badOpcode, badClass, shortReply, Bytes{}}) {
-        peer->Answer(reply);
+    const struct {
+        Bytes reply;
+        LinkFailure::Kind kind;
+        const char* text;
+    } cases[] = {
+        {badChecksum, LinkFailure::Kind::BadChecksum,
+         "the answer to ReadIdentity had a bad checksum: check the cable, the adapter and the line's speed"},
+        {badStart, LinkFailure::Kind::BadStart, "the answer to ReadIdentity had a bad start byte: check the cable, "
+                                                "the adapter and the line's speed"},
+        {ReplyOf(0x7E, 0x01, {0, 0, 0, 1, 0, 0, 0, 2}), LinkFailure::Kind::BadOpcode,
+         "the answer to ReadIdentity had a bad opcode: check the cable, the adapter and the line's speed"},
+        {ReplyOf(0x7F, 0x00, {0, 0, 0, 1, 0, 0, 0, 2}), LinkFailure::Kind::BadClass,
+         "the answer to ReadIdentity had a bad class byte: check the cable, the adapter and the line's speed"},
+        {shortReply, LinkFailure::Kind::Short, "the answer to ReadIdentity stopped after 13 of 14 bytes: check "
+                                               "the cable, the adapter and the line's speed"},
+        {Bytes{}, LinkFailure::Kind::NoByte, "the machine sent nothing in answer to ReadIdentity: check that it "
+                                             "is switched on, its cable and the selected port"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        peer->Answer(c.reply);
         std::uint32_t hard = 0xAAAA, flash = 0xBBBB;
         EXPECT_FALSE(link.ReadIdentity(hard, flash));
         EXPECT_EQ(hard, 0xAAAAu);
         EXPECT_EQ(link.State(), LinkState::NoAnswer);
+        EXPECT_EQ(link.LastFailure().kind, c.kind);
+        EXPECT_EQ(link.LastFailure().Text(), c.text);
         // The next command wakes the machine first and works again.
         peer->Answer(kIdentityReply);
         EXPECT_TRUE(ReadIdentity());
         EXPECT_EQ(link.State(), LinkState::Ready);
+        EXPECT_FALSE(link.LastFailure().Failed());
     }
 }
 
@@ -173,6 +192,8 @@ TEST_F(LinkStateTest, SurplusBytesSpoilTheNextReplyAndTheWakeUpPurgesThem)
     peer->Answer(kIdentityReply);
     EXPECT_FALSE(ReadIdentity());  // reads the surplus as the head of its reply
     EXPECT_EQ(link.State(), LinkState::NoAnswer);
+    EXPECT_EQ(link.LastFailure().kind, LinkFailure::Kind::BadStart);
+    EXPECT_THAT(link.LastFailure().Text(), testing::EndsWith("; an earlier answer came late or with surplus bytes"));
 
     peer->incoming.clear();
     peer->incoming.push_back(0x99);  // a stray byte waiting before the wake-up
@@ -186,12 +207,35 @@ TEST_F(LinkStateTest, AcknowledgementMissingOrWrong)
     link.OpenPort({"com1", "/dev/ttyS0"});
     EXPECT_FALSE(link.EraseFlash(0xD00000));  // no answer at all
     EXPECT_EQ(link.State(), LinkState::NoAnswer);
+    EXPECT_EQ(link.LastFailure().kind, LinkFailure::Kind::NoByte);
     peer->Answer({0x15});
     EXPECT_FALSE(link.EraseFlash(0xD00000));
     EXPECT_EQ(link.State(), LinkState::NoAnswer);
+    EXPECT_EQ(link.LastFailure().Text(), "the answer to EraseFlash was the byte 0x15 instead of an acknowledgement: "
+                                         "check the cable, the adapter and the line's speed");
     peer->Answer({0x04});
     EXPECT_TRUE(link.EraseFlash(0xD00000));
     EXPECT_EQ(link.State(), LinkState::Ready);
+}
+
+TEST_F(LinkStateTest, ALostDeviceIsClosedAndOpenedAgainWhenItIsBack)
+{
+    link.OpenPort({"com3", "COM3"});  // no path that must be there first: tried at each look
+    peer->Close();                    // the adapter pulled out
+    link.KeepOpen();
+    EXPECT_EQ(link.State(), LinkState::Ready);  // opened again at once
+    EXPECT_EQ(peer->opens, 2);
+    EXPECT_FALSE(peer->rts);
+
+    peer->Close();
+    peer->refuseOpen = true;
+    EXPECT_TRUE(link.KeepOpen());
+    EXPECT_EQ(link.State(), LinkState::NotAvailable);
+    EXPECT_FALSE(link.KeepOpen());  // still away
+    peer->refuseOpen = false;
+    EXPECT_TRUE(link.KeepOpen());
+    EXPECT_EQ(link.State(), LinkState::Ready);
+    EXPECT_TRUE(peer->sent.empty());  // looking sends nothing
 }
 
 TEST_F(LinkStateTest, RawWriteIgnoresTheStateAndLeavesIt)

@@ -81,6 +81,34 @@ TEST_F(JobsTest, ADownloadVerifiesWhatItWroteWhenAsked)
     EXPECT_THAT(told.results[1], testing::StartsWith("Verify failed at 0xD201EF : wrote 0x"));
 }
 
+// A download broken after its first erase says why beside its own text, and
+// what it left in the machine; one that never reached the flash leaves no
+// consequence.
+TEST_F(JobsTest, ABrokenDownloadSaysItsCauseAndWhatItLeft)
+{
+    const std::string partly = "the user program area is now partly erased: download a program again, or restore a backup";
+    const struct {
+        Fault fault;
+        const char* cause;  // how the cause begins; empty: none
+        std::string consequence;
+    } cases[] = {
+        {{.kind = FaultKind::BadChecksum, .nth = 20, .persistent = true}, "the answer to ", partly},
+        {{.kind = FaultKind::NoAnswer, .nth = 20, .persistent = true}, "the machine sent nothing in answer to ", partly},
+        {{.kind = FaultKind::ProgramStatus, .nth = 2, .status = 0x11}, "", partly},
+        {{.kind = FaultKind::NoAnswer, .nth = 1, .persistent = true}, "the machine sent nothing in answer to ", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.fault.kind));
+        m.machine.ClearFaults();
+        m.machine.InjectFault(c.fault);
+        const JobOutcome broken = DownloadUserProgram(Job(), image, {});
+        EXPECT_NE(broken.end, JobEnd::Done);
+        EXPECT_THAT(broken.cause, testing::StartsWith(c.cause));
+        EXPECT_EQ(broken.cause.empty(), *c.cause == 0);
+        EXPECT_EQ(broken.consequence, c.consequence);
+    }
+}
+
 // A backup of a machine without factory data is refused before a file is
 // written; a read that fails leaves an older file whole and no temporary one.
 TEST_F(JobsTest, ABackupNeverLeavesAHalfFile)

@@ -137,6 +137,45 @@ TEST(LoaderProgram, EndToEndAgainstTheSimulatedMachine)
     EXPECT_EQ(sim.Stop(), 0);
 }
 
+// An adapter pulled out and plugged back: the simulator stopped and started
+// again on the same link. The status line says the port is gone, with why,
+// and is back to " : Ok" at its next look, without a restart.
+TEST(LoaderProgram, APortWhoseDeviceCameBackIsOpenedAgain)
+{
+    ClearSettings();
+    QTemporaryDir folder;
+    const QString linkPath = folder.filePath("adapter");
+    auto sim = std::make_unique<SimulatorProcess>(QStringList{"--link", linkPath});
+    ASSERT_FALSE(sim->device.empty());
+    StoreSetting("Ports/com2", linkPath);
+
+    DeviceLink link(std::make_unique<QtPortBackend>());
+    OwnedContext objects;
+    ScriptedPrompts prompts;
+    auto windows = std::make_unique<LoaderWindows>(CreateLoaderWindows(objects.Over(link), prompts, false));
+    windows->main->findChild<QTimer*>("Timer1")->setInterval(10);
+    windows->config->findChild<QRadioButton*>("Com2RadioButton")->click();
+    QLabel* status = windows->main->findChild<QLabel*>("StatusBarLabel");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == "com2 : Ok"; }, 2000));
+
+    EXPECT_EQ(sim->Stop(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == "com2 : Not available"; }, 2000)) << status->text().toStdString();
+    EXPECT_TRUE(status->toolTip().contains(linkPath)) << status->toolTip().toStdString();
+    windows->main->findChild<QPushButton*>("RefreshButton")->click();
+    QLabel* result = windows->main->findChild<QLabel*>("RefreshStatusLabel");
+    EXPECT_TRUE(result->toolTip().startsWith("the port did not open: ")) << result->toolTip().toStdString();
+
+    sim = std::make_unique<SimulatorProcess>(QStringList{"--link", linkPath});
+    ASSERT_FALSE(sim->device.empty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return status->text() == "com2 : Ok"; }, 2000)) << status->text().toStdString();
+    EXPECT_FALSE(link.Rts());
+    windows->main->findChild<QPushButton*>("RefreshButton")->click();
+    EXPECT_TRUE(windows->main->findChild<QLabel*>("HardIdentLabel")->text().contains("4D520001"));
+    EXPECT_EQ(result->toolTip(), "");
+    windows.reset();
+    link.ClosePort();
+}
+
 // Ctrl-C, SIGTERM and SIGHUP end the window as "Exit" does: a normal exit
 // that closes the port, which the next tool then opens.
 TEST(LoaderProgram, StopSignalsEndItAsExitDoes)
