@@ -41,18 +41,22 @@ void NoteCause(const DeviceLink& link, JobOutcome& outcome)
 
 std::string ConsequenceOf(const std::vector<StepOutcome>& steps)
 {
-    // A write that stopped after it erased or programmed a block leaves the
-    // area partly erased; a write that ended but whose verify found other
-    // bytes says so in its own text.
+    // A write that stopped after it erased or programmed a block, or whose
+    // verify read other bytes back, leaves the area partly erased.
     const auto write = std::find_if(steps.rbegin(), steps.rend(), [](const StepOutcome& step) {
         return step.kind == StepKind::UserDownload || step.kind == StepKind::Restore
             || step.kind == StepKind::FactoryDownload;
     });
-    if (write == steps.rend() || write->result == ProcedureResult::Done || !write->counts.flashTouched)
+    if (write == steps.rend() || !write->counts.flashTouched)
+        return {};
+    const bool verifyFailed = std::any_of(steps.rbegin(), write, [](const StepOutcome& step) {
+        return step.kind == StepKind::Verify && step.result == ProcedureResult::VerifyFailed;
+    });
+    if (write->result == ProcedureResult::Done && !verifyFailed)
         return {};
     if (write->kind == StepKind::FactoryDownload)
-        return "the factory area is now partly erased: download the factory image again";
-    return "the user program area is now partly erased: download a program again, or restore a backup";
+        return "The factory area is now partly erased: download the factory image again";
+    return "The user program area is now partly erased: download a program again, or restore a backup";
 }
 
 StepOutcome RunStep(const JobContext& job, Procedure& procedure, StepKind kind, JobOutcome& outcome, bool holdResult)

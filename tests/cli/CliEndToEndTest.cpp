@@ -144,7 +144,7 @@ TEST(CliEndToEnd, AMachineThatStopsAnsweringHalfWay)
     // machine is left with.
     EXPECT_THAT(download.err, HasSubstr("mirelle-cli: the machine sent nothing in answer to ProgramFlashBlock: "
                                         "check that it is switched on, its cable and the selected port\n"
-                                        "mirelle-cli: the user program area is now partly erased: download a "
+                                        "mirelle-cli: The user program area is now partly erased: download a "
                                         "program again, or restore a backup\n"));
 
     const CliRun info = RunCli(sim, {"--json", "info"});

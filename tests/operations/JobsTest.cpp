@@ -86,27 +86,43 @@ TEST_F(JobsTest, ADownloadVerifiesWhatItWroteWhenAsked)
 // consequence.
 TEST_F(JobsTest, ABrokenDownloadSaysItsCauseAndWhatItLeft)
 {
-    const std::string partly = "the user program area is now partly erased: download a program again, or restore a backup";
+    const std::string partly =
+        "The user program area is now partly erased: download a program again, or restore a backup";
     const struct {
         Fault fault;
         const char* cause;  // how the cause begins; empty: none
         std::string consequence;
     } cases[] = {
         {{.kind = FaultKind::BadChecksum, .nth = 20, .persistent = true}, "the answer to ", partly},
-        {{.kind = FaultKind::NoAnswer, .nth = 20, .persistent = true}, "the machine sent nothing in answer to ", partly},
         {{.kind = FaultKind::ProgramStatus, .nth = 2, .status = 0x11}, "", partly},
+        {{.kind = FaultKind::CorruptBlock, .nth = 2}, "", partly},  // the verify finds it
         {{.kind = FaultKind::NoAnswer, .nth = 1, .persistent = true}, "the machine sent nothing in answer to ", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.fault.kind));
         m.machine.ClearFaults();
         m.machine.InjectFault(c.fault);
-        const JobOutcome broken = DownloadUserProgram(Job(), image, {});
+        const JobOutcome broken = DownloadUserProgram(Job(), image, {.verify = true});
         EXPECT_NE(broken.end, JobEnd::Done);
         EXPECT_THAT(broken.cause, testing::StartsWith(c.cause));
         EXPECT_EQ(broken.cause.empty(), *c.cause == 0);
         EXPECT_EQ(broken.consequence, c.consequence);
     }
+
+    // Stopped during the erase (Ctrl-C, Abort): nothing failed on the line.
+    m.machine.ClearFaults();
+    ProcedureRun run = ModelPacedRun(m.machine);
+    run.beforeTick = [](Procedure& procedure) {
+        if (procedure.Erasing() && procedure.Counts().erases >= 1)
+            procedure.Abort();
+    };
+    BlockingRunner stopping(run, {});
+    JobContext job = Job();
+    JobContext stopped{.link = job.link, .info = job.info, .runner = stopping, .observer = told, .prompts = prompts};
+    const JobOutcome aborted = DownloadUserProgram(stopped, image, {});
+    EXPECT_EQ(aborted.end, JobEnd::Aborted);
+    EXPECT_EQ(aborted.cause, "");
+    EXPECT_EQ(aborted.consequence, partly);
 }
 
 // A backup of a machine without factory data is refused before a file is
