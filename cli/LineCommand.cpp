@@ -3,8 +3,11 @@
 #include "cli/CliJob.h"
 #include "cli/CliSession.h"
 #include "cli/ErrorStream.h"
+#include "cli/LinePorts.h"
+#include "cli/LineView.h"
 #include "cli/ProductionCommands.h"
 #include "common/Latin1.h"
+#include "common/TextFormat.h"
 #include "operations/production/LineJob.h"
 #include "production/MachineHistory.h"
 #include "production/ProductionDatabase.h"
@@ -12,7 +15,11 @@
 
 #include <QJsonObject>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -37,10 +44,103 @@ QJsonObject LineMembers(const LineOutcome& outcome)
     return members;
 }
 
+std::string Padded(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+// The end of a line of several ports: what a port's run left in its machine
+// (a download cut) and why it got no answer, on standard error; a summary
+// line per port (port, serial number, name, result, time) on standard
+// output, even after a stop; with --json a member per port instead. The
+// worst port's exit code.
+ExitCode ReportPorts(CliSession& session, const std::vector<PortRun>& runs)
+{
+    std::vector<std::vector<std::string>> rows;
+    QJsonObject ports;
+    std::vector<int> codes;
+    std::size_t failed = 0;
+    for (const PortRun& run : runs) {
+        const LineOutcome& outcome = run.outcome;
+        const int code = RecordedExitCode(outcome.end);
+        codes.push_back(code);
+        failed += code != 0;
+        for (const std::string* said : {&outcome.cause, &outcome.consequence}) {
+            if (!said->empty())
+                session.Errors().Line("mirelle-cli: " + run.port + ": " + *said, "error");
+        }
+        const MachineRecord& record = outcome.record;
+        const std::string serial = !record.serial.empty() ? record.serial : record.serialBefore;
+        const std::string name = !record.name.empty() ? record.name : record.nameBefore;
+        const std::string result = outcome.result.empty() ? "Not done" : outcome.result;
+        rows.push_back({run.port, serial.empty() ? "-" : serial, name.empty() ? "-" : name, result,
+                        FormatText("%.1f s", double(run.duration.count()) / 1000)});
+        QJsonObject members = outcome.machineTouched ? LineMembers(outcome) : QJsonObject();
+        members.insert("result", QString::fromStdString(result));
+        members.insert("exitCode", code);
+        members.insert("durationMs", qint64(run.duration.count()));
+        members.insert("cause", outcome.cause.empty() ? QJsonValue() : QString::fromStdString(outcome.cause));
+        members.insert("consequence",
+                       outcome.consequence.empty() ? QJsonValue() : QString::fromStdString(outcome.consequence));
+        ports.insert(QString::fromStdString(run.port), members);
+    }
+    const std::string result =
+        failed == 0 ? "Done" : FormatText("%zu of %zu ports failed", failed, runs.size());
+    if (session.options.json) {
+        session.report.Set("ports", ports);
+        session.report.SetResult(result);
+    } else {
+        std::vector<std::size_t> widths(rows.front().size(), 0);
+        for (const auto& row : rows) {
+            for (std::size_t column = 0; column < row.size(); ++column)
+                widths[column] = std::max(widths[column], row[column].size());
+        }
+        for (const auto& row : rows) {
+            std::string line;
+            for (std::size_t column = 0; column + 1 < row.size(); ++column)
+                line += Padded(row[column], widths[column]) + "  ";
+            session.SayReport(line + row.back());
+        }
+        session.SayUtf8(result);
+    }
+    return ExitCode(WorstExitCode(codes));
+}
+
+// line RECIPE --port A --port B ...: the recipe on every port at once.
+ExitCode LineOnPorts(CliSession& session, const Recipe& recipe, const ProductionDatabase& database)
+{
+    const CliOptions& options = session.options;
+    LineView view(session.Errors(), LineView::FormFor(session.Errors(), options.json), options.ports);
+    const LinePortsSetup setup{.ports = options.ports,
+                               .database = database.Address(),
+                               .station = StationName(session),
+                               .eraseTimeout = options.eraseTimeout,
+                               .trace = options.trace};
+    return ReportPorts(session, RunLineOnPorts(setup, recipe, view));
+}
+
+// Several ports: each one once, and no recording (one file for one line).
+std::optional<std::string> PortsRefused(const CliOptions& options)
+{
+    for (auto port = options.ports.begin(); port != options.ports.end(); ++port) {
+        if (std::find(options.ports.begin(), port, *port) != port)
+            return "--port " + *port + " is given twice";
+    }
+    if (options.record)
+        return "--record records one port: give one --port with it";
+    return std::nullopt;
+}
+
 }  // namespace
 
 ExitCode LineCommand(CliSession& session, const CliArguments& arguments)
 {
+    const bool severalPorts = session.options.ports.size() > 1;
+    if (severalPorts) {
+        if (const std::optional<std::string> refused = PortsRefused(session.options))
+            return session.UsageError(*refused);
+    }
+
     Recipe recipe;
     try {
         recipe = LoadRecipe(arguments[0]);
@@ -55,6 +155,9 @@ ExitCode LineCommand(CliSession& session, const CliArguments& arguments)
     const std::unique_ptr<ProductionDatabase> database = OpenDatabase(session, refusal);
     if (!database)
         return refusal;
+
+    if (severalPorts)
+        return LineOnPorts(session, recipe, *database);
 
     CliJob job(session, false);
     const LineOutcome outcome =

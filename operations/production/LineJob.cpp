@@ -32,7 +32,11 @@ class StepResults final : public JobObserver {
 public:
     explicit StepResults(JobObserver& outer) : outer(outer) {}
 
-    void Begin(const std::string& name) { base = current = name; }
+    void Begin(const std::string& name)
+    {
+        base = current = name;
+        outer.StepBegun(name);
+    }
 
     void Progress(const std::string& phase, const std::string& unit, std::uint64_t done, std::uint64_t total) override
     {
@@ -137,8 +141,9 @@ public:
         if (!steps.OpenLink())
             return Ended(JobEnd::PortUnavailable, {});
         record = StartRecord(recipe, station.name, job.link.LastAddress().name);
-        if (ReadMachine(steps, ReadoutKind::Full).end != JobEnd::Done) {
+        if (const JobOutcome read = ReadMachine(steps, ReadoutKind::Full); read.end != JobEnd::Done) {
             // No machine there to record.
+            outcome.cause = read.cause;
             job.observer.Result("No answer");
             return Ended(JobEnd::NoAnswer, "No answer");
         }
@@ -327,6 +332,8 @@ private:
         KeepSteps(name, done, MillisecondsSince(start));
         if (done.Done())
             return true;
+        outcome.cause = done.cause;
+        outcome.consequence = done.consequence;
         Finish(done.end, Utf8FromLatin1(done.text));
         return false;
     }
@@ -375,6 +382,7 @@ private:
         }
         if (became == SerialOutcome::Written)
             return taken.serial;
+        outcome.cause = write.cause;
         Finish(write.end, Utf8FromLatin1(write.text));
         return std::nullopt;
     }
@@ -393,6 +401,7 @@ private:
             record.name = name;
             return true;
         }
+        outcome.cause = write.cause;
         Finish(write.end, Utf8FromLatin1(write.text));
         return false;
     }
