@@ -310,7 +310,7 @@ constexpr std::array kCommands{
                           "in place on a terminal (port, step, progress, result), elsewhere\n"
                           "one line per event, \"PORT: STEP: RESULT\"; with --json one object\n"
                           "a line, each with its \"port\". At the end, a line per port on\n"
-                          "standard output (port, serial number, name, result, time), or\n"
+                          "standard output (port, serial number, name, time, result), or\n"
                           "with --json a member per port in \"ports\". The exit code is the\n"
                           "worst port's, in this order: 5, 7, 6, 4, 3, 2, 1, 0. Ctrl-C stops\n"
                           "every port at its next tick, each machine recorded as aborted."},

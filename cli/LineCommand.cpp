@@ -51,7 +51,7 @@ std::string Padded(const std::string& text, std::size_t width)
 
 // The end of a line of several ports: what a port's run left in its machine
 // (a download cut) and why it got no answer, on standard error; a summary
-// line per port (port, serial number, name, result, time) on standard
+// line per port (port, serial number, name, time, result) on standard
 // output, even after a stop; with --json a member per port instead. The
 // worst port's exit code.
 ExitCode ReportPorts(CliSession& session, const std::vector<PortRun>& runs)
@@ -73,8 +73,9 @@ ExitCode ReportPorts(CliSession& session, const std::vector<PortRun>& runs)
         const std::string serial = !record.serial.empty() ? record.serial : record.serialBefore;
         const std::string name = !record.name.empty() ? record.name : record.nameBefore;
         const std::string result = outcome.result.empty() ? "Not done" : outcome.result;
-        rows.push_back({run.port, serial.empty() ? "-" : serial, name.empty() ? "-" : name, result,
-                        FormatText("%.1f s", double(run.duration.count()) / 1000)});
+        // The result last: a failure's text may be long.
+        rows.push_back({run.port, serial.empty() ? "-" : serial, name.empty() ? "-" : name,
+                        FormatText("%.1f s", double(run.duration.count()) / 1000), result});
         QJsonObject members = outcome.machineTouched ? LineMembers(outcome) : QJsonObject();
         members.insert("result", QString::fromStdString(result));
         members.insert("exitCode", code);
@@ -110,7 +111,7 @@ ExitCode ReportPorts(CliSession& session, const std::vector<PortRun>& runs)
 ExitCode LineOnPorts(CliSession& session, const Recipe& recipe, const ProductionDatabase& database)
 {
     const CliOptions& options = session.options;
-    LineView view(session.Errors(), LineView::FormFor(session.Errors(), options.json), options.ports);
+    LineView view(session.Errors(), LineView::FormFor(session.Errors(), options.json), options.ports, options.quiet);
     const LinePortsSetup setup{.ports = options.ports,
                                .database = database.Address(),
                                .station = StationName(session),

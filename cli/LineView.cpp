@@ -35,8 +35,8 @@ std::string Compact(const QJsonObject& object)
 
 }  // namespace
 
-LineView::LineView(ErrorStream& errors, Form form, std::vector<std::string> ports)
-    : errors(errors), form(form), ports(std::move(ports)), lines(this->ports.size())
+LineView::LineView(ErrorStream& errors, Form form, std::vector<std::string> ports, bool quiet)
+    : errors(errors), form(form), quiet(quiet), ports(std::move(ports)), lines(this->ports.size())
 {
     for (const std::string& port : this->ports)
         portWidth = std::max(portWidth, port.size() + 2);
@@ -65,6 +65,8 @@ void LineView::StepBegun(std::size_t port, const std::string& step)
 void LineView::Progress(std::size_t port, const std::string& phase, const std::string& unit, std::uint64_t done,
                         std::uint64_t total)
 {
+    if (quiet)
+        return;
     const std::lock_guard lock(mutex);
     PortLine& line = lines[port];
     const ProgressFigures figures{.phase = phase, .unit = unit, .done = done, .total = total};

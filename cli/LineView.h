@@ -25,7 +25,8 @@ class LineView {
 public:
     enum class Form { Live, Events, Json };
 
-    LineView(ErrorStream& errors, Form form, std::vector<std::string> ports);
+    // `quiet` (--quiet): no progress, the steps and their results only.
+    LineView(ErrorStream& errors, Form form, std::vector<std::string> ports, bool quiet = false);
     LineView(const LineView&) = delete;
     LineView& operator=(const LineView&) = delete;
 
@@ -66,6 +67,7 @@ private:
 
     ErrorStream& errors;
     const Form form;
+    const bool quiet;
     const std::vector<std::string> ports;
     std::size_t portWidth = 0;
     std::vector<PortLine> lines;
