@@ -13,6 +13,7 @@
 #include "production/ProductionDatabase.h"
 #include "production/Recipe.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -66,8 +67,16 @@ ExitCode ReportPorts(CliSession& session, const std::vector<PortRun>& runs)
         codes.push_back(code);
         failed += code != 0;
         for (const std::string* said : {&outcome.cause, &outcome.consequence}) {
-            if (!said->empty())
-                session.Errors().Line("mirelle-cli: " + run.port + ": " + *said, "error");
+            if (said->empty())
+                continue;
+            if (session.options.json) {
+                session.Errors().JsonLine(QJsonDocument(QJsonObject{{"port", QString::fromStdString(run.port)},
+                                                                    {"error", QString::fromStdString(*said)}})
+                                              .toJson(QJsonDocument::Compact)
+                                              .toStdString());
+            } else {
+                session.Errors().Line("mirelle-cli: " + run.port + ": " + *said);
+            }
         }
         const MachineRecord& record = outcome.record;
         const std::string serial = !record.serial.empty() ? record.serial : record.serialBefore;
