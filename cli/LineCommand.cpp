@@ -50,67 +50,91 @@ std::string Padded(const std::string& text, std::size_t width)
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-// The end of a line of several ports: what a port's run left in its machine
-// (a download cut) and why it got no answer, on standard error; a summary
-// line per port (port, serial number, name, time, result) on standard
-// output, even after a stop; with --json a member per port instead. The
-// worst port's exit code.
+// What a port's run left in its machine (a download cut) and why it got no
+// answer, on standard error under its port; said after a stop too.
+void SayCauses(CliSession& session, const PortRun& run)
+{
+    for (const std::string* said : {&run.outcome.cause, &run.outcome.consequence}) {
+        if (said->empty())
+            continue;
+        if (!session.options.json) {
+            session.Errors().Line("mirelle-cli: " + run.port + ": " + *said);
+            continue;
+        }
+        const QJsonObject line{{"port", QString::fromStdString(run.port)}, {"error", QString::fromStdString(*said)}};
+        session.Errors().JsonLine(QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString());
+    }
+}
+
+std::string PortResult(const PortRun& run)
+{
+    return run.outcome.result.empty() ? "Not done" : run.outcome.result;
+}
+
+// A port's summary: port, serial number, name (those the machine holds at
+// the end, "-" for none), time, and result last, as its text may be long.
+std::vector<std::string> SummaryRow(const PortRun& run)
+{
+    const MachineRecord& record = run.outcome.record;
+    const std::string serial = !record.serial.empty() ? record.serial : record.serialBefore;
+    const std::string name = !record.name.empty() ? record.name : record.nameBefore;
+    return {run.port, serial.empty() ? "-" : serial, name.empty() ? "-" : name,
+            FormatText("%.1f s", double(run.duration.count()) / 1000), PortResult(run)};
+}
+
+// The rows in columns, on standard output even after a stop.
+void PrintSummary(CliSession& session, const std::vector<std::vector<std::string>>& rows)
+{
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t column = 0; column < row.size(); ++column)
+            widths[column] = std::max(widths[column], row[column].size());
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t column = 0; column + 1 < row.size(); ++column)
+            line += Padded(row[column], widths[column]) + "  ";
+        session.SayReport(line + row.back());
+    }
+}
+
+// line --json on several ports: a port's member.
+QJsonObject PortMembers(const PortRun& run)
+{
+    const LineOutcome& outcome = run.outcome;
+    const auto textOrNull = [](const std::string& text) {
+        return text.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(text));
+    };
+    QJsonObject members = outcome.machineTouched ? LineMembers(outcome) : QJsonObject();
+    members.insert("result", QString::fromStdString(PortResult(run)));
+    members.insert("exitCode", RecordedExitCode(outcome.end));
+    members.insert("durationMs", qint64(run.duration.count()));
+    members.insert("cause", textOrNull(outcome.cause));
+    members.insert("consequence", textOrNull(outcome.consequence));
+    return members;
+}
+
+// The end of a line of several ports: each port's causes, its summary line
+// (with --json its member of "ports"), the line's result; the worst port's
+// exit code.
 ExitCode ReportPorts(CliSession& session, const std::vector<PortRun>& runs)
 {
     std::vector<std::vector<std::string>> rows;
     QJsonObject ports;
     std::vector<int> codes;
-    std::size_t failed = 0;
     for (const PortRun& run : runs) {
-        const LineOutcome& outcome = run.outcome;
-        const int code = RecordedExitCode(outcome.end);
-        codes.push_back(code);
-        failed += code != 0;
-        for (const std::string* said : {&outcome.cause, &outcome.consequence}) {
-            if (said->empty())
-                continue;
-            if (session.options.json) {
-                session.Errors().JsonLine(QJsonDocument(QJsonObject{{"port", QString::fromStdString(run.port)},
-                                                                    {"error", QString::fromStdString(*said)}})
-                                              .toJson(QJsonDocument::Compact)
-                                              .toStdString());
-            } else {
-                session.Errors().Line("mirelle-cli: " + run.port + ": " + *said);
-            }
-        }
-        const MachineRecord& record = outcome.record;
-        const std::string serial = !record.serial.empty() ? record.serial : record.serialBefore;
-        const std::string name = !record.name.empty() ? record.name : record.nameBefore;
-        const std::string result = outcome.result.empty() ? "Not done" : outcome.result;
-        // The result last: a failure's text may be long.
-        rows.push_back({run.port, serial.empty() ? "-" : serial, name.empty() ? "-" : name,
-                        FormatText("%.1f s", double(run.duration.count()) / 1000), result});
-        QJsonObject members = outcome.machineTouched ? LineMembers(outcome) : QJsonObject();
-        members.insert("result", QString::fromStdString(result));
-        members.insert("exitCode", code);
-        members.insert("durationMs", qint64(run.duration.count()));
-        members.insert("cause", outcome.cause.empty() ? QJsonValue() : QString::fromStdString(outcome.cause));
-        members.insert("consequence",
-                       outcome.consequence.empty() ? QJsonValue() : QString::fromStdString(outcome.consequence));
-        ports.insert(QString::fromStdString(run.port), members);
+        SayCauses(session, run);
+        rows.push_back(SummaryRow(run));
+        ports.insert(QString::fromStdString(run.port), PortMembers(run));
+        codes.push_back(RecordedExitCode(run.outcome.end));
     }
-    const std::string result =
-        failed == 0 ? "Done" : FormatText("%zu of %zu ports failed", failed, runs.size());
+    const auto failed = std::size_t(std::count_if(codes.begin(), codes.end(), [](int code) { return code != 0; }));
+    const std::string result = failed == 0 ? "Done" : FormatText("%zu of %zu ports failed", failed, runs.size());
     if (session.options.json) {
         session.report.Set("ports", ports);
         session.report.SetResult(result);
     } else {
-        std::vector<std::size_t> widths(rows.front().size(), 0);
-        for (const auto& row : rows) {
-            for (std::size_t column = 0; column < row.size(); ++column)
-                widths[column] = std::max(widths[column], row[column].size());
-        }
-        for (const auto& row : rows) {
-            std::string line;
-            for (std::size_t column = 0; column + 1 < row.size(); ++column)
-                line += Padded(row[column], widths[column]) + "  ";
-            session.SayReport(line + row.back());
-        }
+        PrintSummary(session, rows);
         session.SayUtf8(result);
     }
     return ExitCode(WorstExitCode(codes));
