@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <future>
 #include <memory>
 
 namespace {
@@ -136,31 +137,44 @@ PortRun RunOnePort(const LinePortsSetup& setup, std::size_t index, Recipe recipe
 
 std::vector<PortRun> RunLineOnPorts(const LinePortsSetup& setup, const Recipe& recipe, LineView& view)
 {
-    std::vector<PortRun> runs(setup.ports.size());
+    const std::size_t count = setup.ports.size();
     // Each run prepares its recipe's images for its machine: a copy each,
     // made here before any thread starts.
-    std::vector<Recipe> recipes(setup.ports.size(), recipe);
-    // QThreads, not bare threads: a serial port's notifiers need a thread Qt knows.
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (std::size_t index = 0; index < setup.ports.size(); ++index) {
-        threads.emplace_back(QThread::create([&, index] {
+    std::vector<Recipe> recipes(count, recipe);
+    // Each run hands its outcome over through a future, which orders the
+    // thread's writes before the reads here.
+    std::vector<std::packaged_task<PortRun()>> runs;
+    runs.reserve(count);
+    std::vector<std::future<PortRun>> outcomes;
+    for (std::size_t index = 0; index < count; ++index) {
+        runs.emplace_back([&, index] {
             try {
-                runs[index] = RunOnePort(setup, index, std::move(recipes[index]), view);
+                return RunOnePort(setup, index, std::move(recipes[index]), view);
             } catch (const std::exception& error) {
                 // This port alone ends: the others go on.
                 view.Problem(index, error.what());
-                runs[index].port = setup.ports[index];
-                runs[index].outcome.end = JobEnd::MachineRefused;
-                runs[index].outcome.result = error.what();
-                view.Ended(index, error.what(), RecordedExitCode(JobEnd::MachineRefused));
+                PortRun failed{.port = setup.ports[index], .outcome = {}, .duration = {}};
+                failed.outcome.end = JobEnd::MachineRefused;
+                failed.outcome.result = error.what();
+                view.Ended(index, failed.outcome.result, RecordedExitCode(failed.outcome.end));
+                return failed;
             }
-        }));
+        });
+        outcomes.push_back(runs.back().get_future());
+    }
+    // QThreads, not bare threads: a serial port's notifiers need a thread Qt knows.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (std::packaged_task<PortRun()>& run : runs) {
+        threads.emplace_back(QThread::create([&run] { run(); }));
         threads.back()->start();
     }
+    std::vector<PortRun> ended;
+    for (std::future<PortRun>& outcome : outcomes)
+        ended.push_back(outcome.get());
     for (const auto& thread : threads)
         thread->wait();
     view.Close();
-    return runs;
+    return ended;
 }
 
 int WorstExitCode(const std::vector<int>& codes)
