@@ -142,7 +142,12 @@ public:
             return Ended(JobEnd::PortUnavailable, {});
         record = StartRecord(recipe, station.name, job.link.LastAddress().name);
         if (const JobOutcome read = ReadMachine(steps, ReadoutKind::Full); read.end != JobEnd::Done) {
-            // No machine there to record.
+            // No machine there to record; nothing done to it either when
+            // the stop cut its readout.
+            if (read.end == JobEnd::Aborted || job.StopRequested()) {
+                job.observer.Result("Aborted");
+                return Ended(JobEnd::Aborted, "Aborted");
+            }
             outcome.cause = read.cause;
             job.observer.Result("No answer");
             return Ended(JobEnd::NoAnswer, "No answer");
@@ -423,8 +428,16 @@ private:
 
     // The run's end: its result said, and its record kept, in the database
     // or in a file beside it.
-    LineOutcome& Finish(JobEnd end, const std::string& result)
+    LineOutcome& Finish(JobEnd end, std::string result)
     {
+        // A step that failed after a stop failed because of it (the link
+        // gives up at once outside a procedure): the run was aborted, and
+        // what the link saw is no cause. The step keeps its own result.
+        if (end != JobEnd::Done && end != JobEnd::DatabaseFailed && job.StopRequested()) {
+            end = JobEnd::Aborted;
+            result = "Aborted";
+            outcome.cause.clear();
+        }
         KeepVersionsAfter();
         record.result = result;
         record.exitCode = RecordedExitCode(end);
