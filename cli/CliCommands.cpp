@@ -278,7 +278,7 @@ constexpr std::array kCommands{
                             "2\tthe command line was wrong\n"
                             "3\tthe file could not be read, or is no recording"},
     CliCommand{.name = "line", .synopsis = "RECIPE", .minArguments = 1, .maxArguments = 1,
-               .help = "make one machine as a recipe says, and record it (the production station)",
+               .help = "make a machine on each --port as a recipe says, and record it (the production line)",
                .run = LineCommand,
                .arguments = "RECIPE\tthe recipe (JSON): the factory image and user program, each\n"
                             "\tverified when it says so, the serial number pool, the machine\n"
@@ -302,7 +302,18 @@ constexpr std::array kCommands{
                           "(factory, factory verify, download, download verify, serial\n"
                           "number, machine name, power off), the run's result last. A\n"
                           "machine that holds a serial number takes none. Every machine\n"
-                          "touched is recorded (see history)."},
+                          "touched is recorded (see history).\n"
+                          "\n"
+                          "With --port given several times (a line of adapters), each port\n"
+                          "makes its machine at the same time, on its own, a failure on one\n"
+                          "stopping no other. Standard error shows one line per port, redrawn\n"
+                          "in place on a terminal (port, step, progress, result), elsewhere\n"
+                          "one line per event, \"PORT: STEP: RESULT\"; with --json one object\n"
+                          "a line, each with its \"port\". At the end, a line per port on\n"
+                          "standard output (port, serial number, name, time, result), or\n"
+                          "with --json a member per port in \"ports\". The exit code is the\n"
+                          "worst port's, in this order: 5, 7, 6, 4, 3, 2, 1, 0. Ctrl-C stops\n"
+                          "every port at its next tick, each machine recorded as aborted."},
     CliCommand{.name = "serials", .synopsis = "add|status [NAME]", .minArguments = 1, .maxArguments = 2,
                .help = "add a serial number pool, or show what became of the pools' numbers", .run = SerialsCommand,
                .arguments = "add NAME\tadd the pool NAME: --prefix, --first, --last and\n"

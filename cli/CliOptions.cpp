@@ -125,7 +125,10 @@ std::optional<unsigned> ReadCount(const std::string& text)
 std::string Take(const CliOptionRow& row, const std::string& value, CliOptions& options)
 {
     switch (row.id) {
-    case CliOption::Port: options.port = value; break;
+    case CliOption::Port:
+        options.port = value;
+        options.ports.push_back(value);
+        break;
     case CliOption::Yes: options.yes = true; break;
     case CliOption::Json: options.json = true; break;
     case CliOption::Trace: options.trace = true; break;

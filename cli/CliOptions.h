@@ -11,6 +11,7 @@
 // Options may stand anywhere on the line; every word after "--" is an argument.
 struct CliOptions {
     std::optional<std::string> port;     // -p, --port; otherwise MIRELLE_PORT, else the stored "ComPort"
+    std::vector<std::string> ports;      // every --port given, in order: line runs one machine on each
     bool json = false;                   // -j, --json
     bool trace = false;                  // -t, --trace
     bool yes = false;                    // -y, --yes

@@ -57,6 +57,15 @@ void CliSession::SayUtf8(const std::string& utf8Line)
     std::fflush(out);  // results keep their place among progress lines
 }
 
+void CliSession::SayReport(const std::string& utf8Line)
+{
+    if (StopSignals::Quiet())
+        return;
+    std::clearerr(out);  // a write the stop broke off
+    std::fprintf(out, "%s\n", utf8Line.c_str());
+    std::fflush(out);
+}
+
 void CliSession::Note(const std::string& latin1Line)
 {
     if (!options.quiet)

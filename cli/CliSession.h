@@ -43,6 +43,9 @@ public:
     void Say(const std::string& latin1Line);
     // A result line of the tool's own that may quote the user's text (UTF-8).
     void SayUtf8(const std::string& utf8Line);
+    // A line of a report that stands after a stop too (a production line's
+    // summary of its ports), UTF-8; nothing after a closed pipe.
+    void SayReport(const std::string& utf8Line);
     // A line on `err` as it stands (a loaded file's summary); none with --quiet.
     void Note(const std::string& latin1Line);
     // The same for a failure's line ("File not loaded"), which --quiet keeps.

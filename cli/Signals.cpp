@@ -11,7 +11,9 @@ namespace {
 std::atomic<int> stops{0};
 std::atomic<bool> signalled{false};   // a signal or console event, not a closed pipe
 std::atomic<bool> pipeClosed{false};  // counted once: every later write meets it again
-std::atomic<bool> procedureRunning{false};
+// Each port's thread of a production line runs its own procedures: a first
+// stop waits for the next tick of the thread's own procedure, if it runs one.
+thread_local bool procedureRunning = false;
 std::atomic<bool> finished{false};
 
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,

@@ -26,7 +26,7 @@ public:
     // Every stop was a closed pipe: the run ends without a word.
     static bool Quiet();
     // The machine is no longer waited for: a second stop, or a first one
-    // outside a procedure.
+    // outside a procedure of the calling thread.
     static bool Urgent();
 
     // Waits until `in` has something to read (or its end); false when a stop
@@ -35,7 +35,8 @@ public:
     // whose buffer is empty: a terminal asked for a confirmation.
     static bool WaitForInput(std::FILE* in);
 
-    // While one lives, a procedure runs: a first stop waits for its next tick.
+    // While one lives, a procedure runs on this thread: a first stop waits
+    // for its next tick, and the link of this thread is not given up yet.
     class ProcedureRunning {
     public:
         ProcedureRunning();

@@ -20,6 +20,7 @@ JobEnd EndOf(ProcedureResult result)
 }
 
 void JobObserver::Progress(const std::string&, const std::string&, std::uint64_t, std::uint64_t) {}
+void JobObserver::StepBegun(const std::string&) {}
 void JobObserver::StepEnded(const StepOutcome&) {}
 void JobObserver::Result(const std::string&) {}
 void JobObserver::Problem(const std::string&) {}

@@ -71,6 +71,9 @@ public:
     // How far a procedure has got: its phase ("Erasing..."), what it counts
     // ("erases", "bytes", "words"), how many of how many. Not once it has ended.
     virtual void Progress(const std::string& phase, const std::string& unit, std::uint64_t done, std::uint64_t total);
+    // A named step of a job of several begins: a production run's
+    // "factory", "serial number" ... Its procedures and results follow.
+    virtual void StepBegun(const std::string& name);
     // A procedure has ended (its result said by Result() when the job has it).
     virtual void StepEnded(const StepOutcome& step);
     // A result line of the job, as it happens: "Done", "Verified", a refusal.

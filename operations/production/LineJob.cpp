@@ -32,7 +32,11 @@ class StepResults final : public JobObserver {
 public:
     explicit StepResults(JobObserver& outer) : outer(outer) {}
 
-    void Begin(const std::string& name) { base = current = name; }
+    void Begin(const std::string& name)
+    {
+        base = current = name;
+        outer.StepBegun(name);
+    }
 
     void Progress(const std::string& phase, const std::string& unit, std::uint64_t done, std::uint64_t total) override
     {
@@ -137,8 +141,14 @@ public:
         if (!steps.OpenLink())
             return Ended(JobEnd::PortUnavailable, {});
         record = StartRecord(recipe, station.name, job.link.LastAddress().name);
-        if (ReadMachine(steps, ReadoutKind::Full).end != JobEnd::Done) {
-            // No machine there to record.
+        if (const JobOutcome read = ReadMachine(steps, ReadoutKind::Full); read.end != JobEnd::Done) {
+            // No machine there to record; nothing done to it either when
+            // the stop cut its readout.
+            if (read.end == JobEnd::Aborted || job.StopRequested()) {
+                job.observer.Result("Aborted");
+                return Ended(JobEnd::Aborted, "Aborted");
+            }
+            outcome.cause = read.cause;
             job.observer.Result("No answer");
             return Ended(JobEnd::NoAnswer, "No answer");
         }
@@ -327,6 +337,8 @@ private:
         KeepSteps(name, done, MillisecondsSince(start));
         if (done.Done())
             return true;
+        outcome.cause = done.cause;
+        outcome.consequence = done.consequence;
         Finish(done.end, Utf8FromLatin1(done.text));
         return false;
     }
@@ -375,6 +387,7 @@ private:
         }
         if (became == SerialOutcome::Written)
             return taken.serial;
+        outcome.cause = write.cause;
         Finish(write.end, Utf8FromLatin1(write.text));
         return std::nullopt;
     }
@@ -393,6 +406,7 @@ private:
             record.name = name;
             return true;
         }
+        outcome.cause = write.cause;
         Finish(write.end, Utf8FromLatin1(write.text));
         return false;
     }
@@ -414,8 +428,16 @@ private:
 
     // The run's end: its result said, and its record kept, in the database
     // or in a file beside it.
-    LineOutcome& Finish(JobEnd end, const std::string& result)
+    LineOutcome& Finish(JobEnd end, std::string result)
     {
+        // A step that failed after a stop failed because of it (the link
+        // gives up at once outside a procedure): the run was aborted, and
+        // what the link saw is no cause. The step keeps its own result.
+        if (end != JobEnd::Done && end != JobEnd::DatabaseFailed && job.StopRequested()) {
+            end = JobEnd::Aborted;
+            result = "Aborted";
+            outcome.cause.clear();
+        }
         KeepVersionsAfter();
         record.result = result;
         record.exitCode = RecordedExitCode(end);

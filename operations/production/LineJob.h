@@ -68,6 +68,11 @@ struct LineOutcome {
     MachineRecord record;
     RecordOutcome recording;  // where the record went
     std::optional<LineSerial> serial;
+    // Beside a "No answer": what the link saw. After a download that broke
+    // off: what it left in the machine ("The factory area is now partly
+    // erased: ..."). Empty otherwise (JobOutcome's cause and consequence).
+    std::string cause;
+    std::string consequence;
 };
 
 // Runs `recipe` (loaded and checked: LoadRecipe) on the job's machine for

@@ -19,7 +19,11 @@
 
 #include <array>
 #include <functional>
+#include <map>
+#include <memory>
 #include <set>
+
+#include <csignal>
 
 using testing::HasSubstr;
 using testing::Not;
@@ -287,6 +291,116 @@ TEST_F(LineCommandTest, ARunThatCannotStartTouchesNoMachine)
         EXPECT_THAT(run.err, Not(HasSubstr(machine.device))) << "the port was opened";
         EXPECT_EQ(run.out, "");
     }
+}
+
+
+// A line of several ports: one mirelle-cli, one simulator per port.
+class LineOnPortsTest : public LineCommandTest {
+protected:
+    // Starts one simulator per entry, each with its options; false when one did not start.
+    bool StartMachines(const std::vector<QStringList>& options)
+    {
+        for (const QStringList& each : options) {
+            machines.push_back(std::make_unique<SimulatorProcess>(each));
+            if (machines.back()->device.empty())
+                return false;
+        }
+        return true;
+    }
+
+    QStringList LineArguments(const QStringList& more = {}) const
+    {
+        QStringList arguments{"line", recipe, "--database", address.file};
+        for (const auto& machine : machines)
+            arguments << "--port" << QString::fromStdString(machine->device);
+        return arguments + more;
+    }
+
+    QString Port(std::size_t index) const { return QString::fromStdString(machines[index]->device); }
+
+    std::vector<std::unique_ptr<SimulatorProcess>> machines;
+};
+
+TEST_F(LineOnPortsTest, FourMachinesAtOnceGetFourNumbersAndFourRecords)
+{
+    ASSERT_TRUE(StartMachines({BlankMachine(), BlankMachine(), BlankMachine(), BlankMachine()}));
+    const CliRun run = RunCli(LineArguments({"--json"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject json = JsonOf(QByteArray::fromStdString(run.out));
+    EXPECT_EQ(json["result"].toString(), "Done");
+    const QJsonObject ports = json["ports"].toObject();
+    ASSERT_EQ(ports.size(), 4);
+    std::set<QString> serials;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const QJsonObject port = ports[Port(i)].toObject();
+        EXPECT_EQ(port["result"].toString(), "Done");
+        EXPECT_EQ(port["serialState"].toString(), "written");
+        EXPECT_TRUE(port["recorded"].toBool());
+        serials.insert(port["serial"].toString());
+    }
+    EXPECT_EQ(serials, (std::set<QString>{"SN000001", "SN000002", "SN000003", "SN000004"}));
+    std::set<std::string> recorded;
+    for (const MachineRecord& record : HistoryOf(address))
+        recorded.insert(record.port + " " + record.serial);
+    EXPECT_EQ(recorded.size(), 4u);
+    EXPECT_EQ(PoolOf(address).written, 4u);
+}
+
+// One machine refuses its factory image's first block: that port alone
+// fails, the others are made, and the run's exit code is its.
+TEST_F(LineOnPortsTest, OneMachineFailingStopsNoOther)
+{
+    ASSERT_TRUE(StartMachines({BlankMachine(), BlankMachine({"--program-status", "2"}), BlankMachine()}));
+    const CliRun run = RunCli(LineArguments());
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(Port(1).toStdString() + ": factory: bad status while programming : 0x02\n"));
+    EXPECT_THAT(run.out, HasSubstr("1 of 3 ports failed\n"));
+    std::map<std::string, int> exitCodes;
+    for (const MachineRecord& record : HistoryOf(address))
+        exitCodes[record.port] = record.exitCode;
+    EXPECT_EQ(exitCodes, (std::map<std::string, int>{{Port(0).toStdString(), 0}, {Port(1).toStdString(), 4},
+                                                      {Port(2).toStdString(), 0}}));
+    EXPECT_EQ(PoolOf(address).written, 2u);
+}
+
+// Ctrl-C while every machine erases for its factory image: each port stops
+// at its next tick, each machine is recorded as aborted with the steps it
+// had done, and what the cut left in it is said.
+TEST_F(LineOnPortsTest, CtrlCStopsEveryPortAndRecordsEachMachine)
+{
+    const QStringList slowErase = {"--blank", "--erase-time", "20000"};
+    ASSERT_TRUE(StartMachines({slowErase, slowErase, slowErase, slowErase}));
+    QProcess cli;
+    cli.start(kCli, LineArguments());
+    ASSERT_TRUE(cli.waitForStarted());
+    QByteArray seen;
+    const auto allErasing = [&] {
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (!seen.contains((Port(i) + ": factory: Erasing").toUtf8()))
+                return false;
+        }
+        return true;
+    };
+    for (QDeadlineTimer deadline(30000); !allErasing() && !deadline.hasExpired() && cli.state() == QProcess::Running;) {
+        cli.waitForReadyRead(100);
+        seen += cli.readAllStandardError();
+    }
+    ASSERT_TRUE(allErasing()) << seen.toStdString();
+    ::kill(pid_t(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 5);
+    const std::string out = cli.readAllStandardOutput().toStdString();
+    const std::string err = (seen + cli.readAllStandardError()).toStdString();
+    EXPECT_THAT(out, HasSubstr("Aborted\n"));
+    EXPECT_THAT(err, HasSubstr("The factory area is now partly erased"));
+    const std::vector<MachineRecord> history = HistoryOf(address);
+    ASSERT_EQ(history.size(), 4u);
+    for (const MachineRecord& record : history) {
+        EXPECT_EQ(record.exitCode, 5) << record.port;
+        ASSERT_FALSE(record.steps.empty());
+        EXPECT_EQ(record.steps.back().name, "factory");
+    }
+    EXPECT_EQ(PoolOf(address).next, "SN000001");  // no number taken
 }
 
 }  // namespace

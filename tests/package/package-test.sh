@@ -72,6 +72,7 @@ files=(
   share/bash-completion/completions/mirelle-cli
   share/doc/mirelle-loader/examples/99-mirelle-ftdi-latency.rules
   share/doc/mirelle-loader/examples/99-mirelle-adapter-name.rules
+  share/doc/mirelle-loader/examples/99-mirelle-line.rules
 )
 if [ "$man" = man ]; then
   files+=(share/man/man1/mirelle-cli.1.gz share/man/man1/mirelle-sim.1.gz share/man/man1/mirelle-loader.1.gz)
