@@ -191,8 +191,9 @@ TEST(FlashCommandsEndToEnd, AReadsFileIsWrittenWholeOrNotAtAll)
 
     ASSERT_EQ(chmod(target.toLocal8Bit().constData(), 0646), 0);
     const bool root = geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(chown(target.toLocal8Bit().constData(), 4321, 4322), 0);
+    }
     ASSERT_EQ(RunCli(sim, {"read-flash", "0xD00000", "16", target}).exitCode, 0);
     const QString fresh = folder.filePath("new.bin");
     ASSERT_EQ(RunCli(sim, {"read-flash", "0xD00000", "16", fresh}, {}, [] { umask(0); }).exitCode, 0);
