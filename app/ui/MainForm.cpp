@@ -461,17 +461,22 @@ void TMainForm::VerifyMenuClick(bool checked)
     }
 }
 
-void TMainForm::BackupMenuClick()
+void TMainForm::RememberBackupFolder(const std::string& path)
 {
-    const auto path = prompts.SaveFile(SaveDialog(FileKind::Backup, "Back up user program", backupFolder));
-    if (!path)
-        return;
-    backupFolder = FolderPart(*path);
+    backupFolder = FolderPart(path);
     try {
         WriteSetting(SettingName::kBackupDir, backupFolder);
     } catch (const SettingsError& error) {
         prompts.Error(LoaderApplication::kTitle, error.what());
     }
+}
+
+void TMainForm::BackupMenuClick()
+{
+    const auto path = prompts.SaveFile(SaveDialog(FileKind::Backup, "Back up user program", backupFolder));
+    if (!path)
+        return;
+    RememberBackupFolder(*path);
     const JobOutcome outcome = BackUpUserArea(Job(), *path);
     if (outcome.Done())
         prompts.Inform("Back up user program", "The user program is backed up in " + *path);
@@ -483,12 +488,7 @@ void TMainForm::RestoreMenuClick()
     const auto path = prompts.OpenFile(OpenDialog(FileKind::Backup, backupFolder));
     if (!path)
         return;
-    backupFolder = FolderPart(*path);
-    try {
-        WriteSetting(SettingName::kBackupDir, backupFolder);
-    } catch (const SettingsError& error) {
-        prompts.Error(LoaderApplication::kTitle, error.what());
-    }
+    RememberBackupFolder(*path);
     RestoreFrom(*path);
 }
 

@@ -100,6 +100,8 @@ private:
     // verify is the verify's result; "Done, " and that in the tool tip.
     void ShowWriteResult(QLabel* label, const JobOutcome& outcome);
     std::string ReadoutCause() const;
+    // The folder of a chosen backup, for the next dialog and the settings.
+    void RememberBackupFolder(const std::string& path);
     // A job that ended in a refusal or a failure beside the machine (a
     // file): its text in the error box.
     void ShowJobFailure(const JobOutcome& outcome);
